@@ -1,11 +1,22 @@
+#include "app/Program.h"
+
 #include <QApplication>
-#include <QTimer>
-#include <cstdio>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    std::fputs("velmor: not built yet beyond its foundation\n", stderr);
-    QTimer::singleShot(0, &application, &QApplication::quit);
-    return application.exec();
+    QApplication::setApplicationName(QStringLiteral("Varnek SIA-IP Receiver"));
+    // Closing the main window only hides it; "Exit" ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto* program = new Program;
+    if (!program->Start()) {
+        delete program;
+        return 0;
+    }
+    const int code = application.exec();
+    // A worker that did not end in time may still reach what the program owns.
+    if (program->Safe_To_Delete())
+        delete program;
+    return code;
 }

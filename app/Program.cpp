@@ -1,0 +1,178 @@
+#include "app/Program.h"
+
+#include "app/Log_Writer.h"
+#include "app/Main_unit.h"
+#include "app/Message_Box.h"
+#include "app/Process_Setup.h"
+#include "app/Settings_File.h"
+#include "app/Settings_Folder.h"
+#include "output/Comm_Port.h"
+#include "output/Monitoring_Thread.h"
+#include "receiver/Receiver_Port.h"
+#include "store/Event_Store.h"
+#include "store/Object_Table.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+constexpr int Worker_Wait_Ms = 5000;
+
+QString Host_IPv4(const QString& host)
+{
+    for (const QHostAddress& address : QHostInfo::fromName(host).addresses()) {
+        bool is_ipv4 = false;
+        const quint32 value = address.toIPv4Address(&is_ipv4);
+        if (is_ipv4)
+            return QString::asprintf(
+                "%d.%d.%d.%d", (value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    }
+    return QStringLiteral("0.0.0.0");
+}
+
+} // namespace
+
+Program::Program() = default;
+
+Program::~Program()
+{
+    // The window's log view is a sink of the writer: the window goes first.
+    window.reset();
+}
+
+bool Program::Start()
+{
+    if (!instance.Acquire("Velmor.exe")) {
+        System_Beep();
+        Message_Box(nullptr, QStringLiteral("SIA-IP Receiver is already running?"),
+            QStringLiteral("Varnek SIA-IP Receiver"));
+        return false;
+    }
+
+    folder = Locate_Settings_Folder();
+    if (!Ensure_Settings_Folder(folder)) {
+        Message_Box(nullptr, QStringLiteral("Unable to create settings directory"),
+            QStringLiteral("Varnek SIA-IP Receiver"));
+        return false;
+    }
+    Raise_Descriptor_Limit();
+    log = std::make_unique<Log_Writer>(folder);
+    settings_path = folder + Settings_File_Name;
+
+    events = std::make_unique<Event_Store>(store_gate);
+    pending_event_message = events->Load_Event_File(folder + "tarvel.dat");
+    Load_Settings(settings_path, settings);
+    objects = std::make_unique<Object_Table>(store_gate, object_lock);
+    pending_object_message = objects->Load_Object_File(folder + "latevn.dat");
+
+    serial_port = std::make_unique<Comm_Port>();
+
+    window = std::make_unique<TMain_Form>(settings, settings_path, *log);
+    window->Hooks.Program_End = [this] { End(); };
+
+    receiver = std::make_unique<Receiver_Port>(
+        Receiver_Port::Links {settings, *events, *objects, object_changed, *log});
+    receiver->Set_View_Hooks({
+        .Status_Text = [this](const QString& text) { window->Set_Receiver_Status(text); },
+        .First_Tick = [this] { Write_Startup_Line(); },
+        .Data_Log_Visible = [this] { return window->Data_Log_Visible(); },
+        .Data_Log_Add = [this](const QString& line) { window->Data_Log_Add(line); },
+        .Beep = [] { System_Beep(); },
+    });
+    window->Hooks.Receiver_Enable_Clicked = [this] { receiver->Port_Enable_Changed(); };
+
+    // Supervision counts down every second from start-up, whether or not any window is shown.
+    ping_timer = new QTimer(this);
+    ping_timer->setInterval(1000);
+    connect(ping_timer, &QTimer::timeout, this, [this] { objects->Supervision_Tick(); });
+
+    receiver->Start();
+    ping_timer->start();
+
+    monitor = std::make_unique<Monitoring_Thread>(
+        Monitoring_Thread::Links {settings, *events, *objects, store_gate}, Window_Thread_Call(this),
+        Monitoring_Thread::Window_Work {
+            .Log = [this](const std::string& text, Log_Colour colour) { log->Log_Message(text, colour); },
+            .Beep = [] { System_Beep(); },
+            .Refresh_Event_List = {},
+        });
+    monitor->Start();
+
+    Watch_Termination_Requests(this, [this] {
+        End();
+        QCoreApplication::exit(0);
+    });
+    Enter_Start_Mode();
+    return true;
+}
+
+void Program::Enter_Start_Mode()
+{
+    window->Set_Start_In_Background_Box(settings.Start_In_Background == 1);
+    if (settings.Start_In_Background == 1) {
+        window->showMinimized();
+        window->Enter_Background_Mode();
+    } else {
+        window->show();
+    }
+}
+
+void Program::Write_Startup_Line()
+{
+    const QString host = QHostInfo::localHostName();
+    const QString line = QStringLiteral("Program started. Hostname of this computer: \"") + host
+        + QStringLiteral("\"  IP:") + Host_IPv4(host);
+    log->Log_Message(line.toStdString());
+    if (!pending_object_message.empty())
+        log->Log_Message(pending_object_message);
+    if (!pending_event_message.empty())
+        log->Log_Message(pending_event_message);
+}
+
+bool Program::Await_Worker(const Monitoring_Thread& worker)
+{
+    // The worker hands its log lines to this thread and waits for them: keep serving them.
+    QElapsedTimer clock;
+    clock.start();
+    while (!worker.Finished() && clock.elapsed() < Worker_Wait_Ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return worker.Finished();
+}
+
+void Program::End()
+{
+    if (ended)
+        return;
+    ended = true;
+
+    store_gate.Reset();
+    reply_event.Set();
+    ping_timer->stop();
+    receiver->Stop();
+
+    monitor->Request_Stop();
+    workers_ended = Await_Worker(*monitor);
+    monitor->Release();
+
+    if (serial_port->Is_Open()) {
+        try {
+            serial_port->Close();
+        } catch (const ECommError&) {
+            // Nothing to tell at the end of the program.
+        }
+    }
+
+    // An event answered with an acknowledgement must not be lost by an orderly end: with the
+    // worker gone, the last new records go to the file here.
+    if (workers_ended) {
+        store_gate.Set();
+        events->Save_New_Events();
+        store_gate.Reset();
+    }
+    log->Log_Message("Program closed");
+}

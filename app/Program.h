@@ -1,0 +1,75 @@
+#pragma once
+
+#include "app/Settings_Record.h"
+#include "app/Single_Instance.h"
+#include "store/Sync_Events.h"
+
+#include <QObject>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+class Comm_Port;
+class Event_Store;
+class Log_Writer;
+class Monitoring_Thread;
+class Object_Table;
+class QTimer;
+class Receiver_Port;
+class TMain_Form;
+
+// Brings the system up in its fixed order and takes it down in its fixed order. It owns every
+// process-wide object: the settings record, the stores, the sync objects, the serial port, the
+// worker threads, the receiver port and the main window.
+class Program : public QObject
+{
+    Q_OBJECT
+
+public:
+    Program();
+    ~Program() override;
+
+    // The start-up sequence. False when the process must end at once with exit code 0 (another
+    // copy runs, or the settings folder can't be created).
+    bool Start();
+
+    // The program end, in order: gate closed, answer wait woken, timers and sockets stopped,
+    // workers asked to end and awaited with the window thread's queue served, last save pass,
+    // "Program closed". Runs once, from "Exit" or from a termination request.
+    void End();
+
+    // False when a worker did not end in time: it may still use what this object owns, so the
+    // object must then outlive the process.
+    bool Safe_To_Delete() const { return workers_ended; }
+
+    const std::string& Settings_Folder() const { return folder; }
+
+private:
+    void Write_Startup_Line();
+    void Enter_Start_Mode();
+    bool Await_Worker(const Monitoring_Thread& worker);
+
+    Single_Instance instance;
+    std::string folder;
+    std::string settings_path;
+    std::string pending_object_message;
+    std::string pending_event_message;
+
+    Settings_Record settings {};
+    Manual_Reset_Event store_gate {true};
+    Manual_Reset_Event reply_event {false};
+    std::mutex object_lock;
+    Auto_Reset_Event object_changed;
+
+    std::unique_ptr<Log_Writer> log;
+    std::unique_ptr<Event_Store> events;
+    std::unique_ptr<Object_Table> objects;
+    std::unique_ptr<Comm_Port> serial_port;
+    std::unique_ptr<TMain_Form> window;
+    std::unique_ptr<Receiver_Port> receiver;
+    std::unique_ptr<Monitoring_Thread> monitor;
+    QTimer* ping_timer = nullptr;
+    bool ended = false;
+    bool workers_ended = true;
+};

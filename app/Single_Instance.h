@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// A system-wide lock named after the program, held exactly as long as the process lives: the
+// system releases it when the process ends, however it ends. The name is "Velmor.exe".
+class Single_Instance
+{
+public:
+    Single_Instance() = default;
+    Single_Instance(const Single_Instance&) = delete;
+    Single_Instance& operator=(const Single_Instance&) = delete;
+
+    // False when another process of this user session holds the lock.
+    bool Acquire(const std::string& name);
+
+private:
+    // Never released explicitly; closing it at process end is the system's job.
+    long long handle_ = -1;
+};

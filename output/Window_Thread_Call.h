@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <stop_token>
+
+// Runs work on the window thread for a worker and waits until it has run: log lines, sounds and
+// window refreshes are the window thread's alone. Unlike a blocking queued connection the wait
+// gives up when the worker is asked to end, so a shutdown that stops serving the window thread's
+// queue can never deadlock with a worker; work given up on is then never run.
+class Window_Thread_Call
+{
+public:
+    // `window_object` lives on the window thread; the work runs in its event loop.
+    explicit Window_Thread_Call(QObject* window_object)
+        : target(window_object)
+    { }
+
+    // True when the work has run; false when the stop came first.
+    bool Run(std::function<void()> work, std::stop_token stop) const;
+
+private:
+    QObject* target;
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "app/Log_Writer.h"
+#include "receiver/DC09_Connection_Table.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+class Event_Store;
+class Object_Table;
+class Auto_Reset_Event;
+struct Settings_Record;
+
+// The TCP port on which alarm communicators deliver DC-09 messages. Everything here runs on the
+// window thread: a received message is parsed, answered and stored inside its read event, and
+// the one-second tick opens and closes the port, sweeps idle connections and keeps the status
+// text current.
+class Receiver_Port : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Links
+    {
+        Settings_Record& Settings;
+        Event_Store& Events;
+        Object_Table& Objects;
+        Auto_Reset_Event& Object_Changed;
+        Log_Writer& Log;
+    };
+
+    // What the window provides; every hook may stay empty.
+    struct View_Hooks
+    {
+        std::function<void(const QString&)> Status_Text; // status bar panel 0
+        std::function<void()> First_Tick; // writes the start-up line, once per run
+        std::function<bool()> Data_Log_Visible;
+        std::function<void(const QString&)> Data_Log_Add;
+        std::function<void()> Beep;
+    };
+
+    Receiver_Port(Links links, QObject* parent = nullptr);
+    ~Receiver_Port() override;
+
+    void Set_View_Hooks(View_Hooks hooks) { view = std::move(hooks); }
+
+    // Enables Timer_DC9; the port opens on a tick, never here.
+    void Start();
+    // Shutdown: the timer stops and the server closes with all its connections.
+    void Stop();
+    // The "Open" box changed: the next tick comes after 1000 ms again, even after a failure.
+    void Port_Enable_Changed();
+
+    bool Listening() const;
+    int Connection_Count() const { return static_cast<int>(connections.size()); }
+
+    // A connection's peer as text, taken once when it is accepted so a read needs no strings.
+    struct Peer
+    {
+        char Address[46];
+        std::uint8_t Length;
+        std::uint16_t Port;
+
+        std::string_view Text() const { return {Address, Length}; }
+    };
+    const DC09_Connection_Table& Connection_Table() const { return *table; }
+
+private:
+    void Timer_DC9Timer();
+    void Open_Port();
+    void Close_Port();
+    void ServerSocket_DC9ClientConnect();
+    void ServerSocket_DC9ClientRead(QTcpSocket* socket, const Peer& peer);
+    void ServerSocket_DC9ClientError(QTcpSocket* socket);
+    void Connection_Closed(QTcpSocket* socket);
+    void Handle_Message(QTcpSocket* socket, const Peer& peer, std::size_t size);
+    void Data_Log_Feed(std::size_t size);
+    void Log(const QString& text, Log_Colour colour = Log_Black);
+
+    Links links;
+    View_Hooks view;
+    QTcpServer* server;
+    QTimer* timer;
+    // Open connections in the order they were accepted: the sweep closes the first match.
+    struct Connection
+    {
+        QTcpSocket* Socket;
+        Peer Remote;
+    };
+    std::vector<Connection> connections;
+    std::unique_ptr<DC09_Connection_Table> table;
+    // One read at a time is parsed in place here, plus its terminating zero byte.
+    std::unique_ptr<char[]> read_buffer;
+    bool first_tick_done = false;
+};
