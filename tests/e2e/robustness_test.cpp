@@ -1,0 +1,126 @@
+// Hostile and careless peers: the receiver must stay alive and go on answering good frames.
+
+#include "tests/e2e/E2E_Common.h"
+
+namespace {
+
+class Robustness : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_runner.Start_Receiver(Receiver_Settings())) << m_runner.Standard_Error();
+    }
+
+    // A fresh connection gets the worked example acknowledged.
+    void Expect_Still_Answering()
+    {
+        ASSERT_TRUE(m_runner.Is_Running()) << m_runner.Standard_Error();
+        DC09_Test_Client client;
+        ASSERT_TRUE(client.Connect(m_runner.Port()));
+        EXPECT_EQ(
+            client.Exchange(Build_Clear_Frame(Test_Message {}), 5000), "\n1BC10012\"ACK\"0001L0#1234[]\r");
+    }
+
+    Program_Runner m_runner;
+};
+
+TEST_F(Robustness, MegabytesWithoutLineFeed)
+{
+    DC09_Test_Client flood;
+    ASSERT_TRUE(flood.Connect(m_runner.Port()));
+    const std::string chunk(64 * 1024, 'A');
+    for (int i = 0; i < 64; ++i)
+        ASSERT_TRUE(flood.Send(chunk, 20000)) << "chunk " << i;
+    EXPECT_EQ(flood.Receive_Any(500), "");
+    Expect_Still_Answering();
+    // The flooded connection itself still gets a good frame answered.
+    EXPECT_EQ(Decode_Reply(flood.Exchange(Build_Clear_Frame(Test_Message {}), 5000)).token, "ACK");
+}
+
+TEST_F(Robustness, FiveHundredOpenConnections)
+{
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < 500; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        ASSERT_TRUE(clients.back()->Connect(m_runner.Port())) << "connection " << i;
+    }
+    Expect_Still_Answering();
+    for (std::size_t i = 0; i < clients.size(); i += 50)
+        EXPECT_EQ(Decode_Reply(clients[i]->Exchange(Build_Clear_Frame(Test_Message {}), 5000)).token, "ACK")
+            << "connection " << i;
+    for (auto& client : clients)
+        client->Close();
+    Expect_Still_Answering();
+}
+
+TEST_F(Robustness, AbruptResets)
+{
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    for (int i = 0; i < 200; ++i) {
+        DC09_Test_Client client;
+        ASSERT_TRUE(client.Connect(m_runner.Port())) << "connection " << i;
+        // Half a frame, a whole one whose reply is never read, or nothing at all before the reset.
+        if (i % 3 == 1) {
+            ASSERT_TRUE(client.Send(frame.substr(0, frame.size() / 2)));
+        } else if (i % 3 == 2) {
+            ASSERT_TRUE(client.Send(frame));
+        }
+        client.Reset();
+    }
+    Expect_Still_Answering();
+}
+
+TEST_F(Robustness, MalformedFramesAnsweredOnlyWhereGood)
+{
+    const std::string good_body = "\"ADM-CID\"0001L0#1234[#1234|1401 01 001]";
+    std::string lower_case_crc = Wrap_Frame(good_body);
+    for (std::size_t i = 1; i <= 4; ++i)
+        lower_case_crc[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower_case_crc[i])));
+    std::string zero_inside = Wrap_Frame(good_body);
+    zero_inside[9 + 24] = '\0';
+    struct Case
+    {
+        std::string frame;
+        bool acknowledged;
+    };
+    const std::vector<Case> cases = {
+        {"\n", false},
+        {"\n\"", false},
+        {"\nED060026" + good_body + "\r", false},
+        {"\nED060028" + good_body + "\r", false},
+        {"\nED06FFFF" + good_body + "\r", false},
+        {"\nED06" + good_body + "\r", false},
+        {lower_case_crc, false},
+        {zero_inside, false},
+        {Wrap_Frame("\"ADM-CID\"0001L0#1234"), false},
+        {Wrap_Frame("\"ADM-CID\"00A1L0#1234[#1234|1401 01 001]"), false},
+        {Wrap_Frame("\"ADM-CID\"0001L0#1234[#1234|14G1 01 001]"), false},
+        {Wrap_Frame("\"ADM-CID\"0001L0#123456789ABCDEF0123456789[#1234|1401 01 001]"), false},
+        {Wrap_Frame("\"*ADM-CID\"0001L0#1234[0123456789ABCDEF"), false},
+        {Wrap_Frame("\"*ADM-CID\"0001L0#1234[XYZ"), false},
+        {std::string(300, '\r') + std::string(300, '\n') + std::string(300, '"'), false},
+        {Wrap_Frame(good_body + std::string(2000, '[')), true},
+        {Wrap_Frame(good_body + "_24:00:00,01-01-2024"), true},
+        {Wrap_Frame(good_body + "_23:59:59,12-31"), true},
+    };
+    DC09_Test_Client client;
+    ASSERT_TRUE(client.Connect(m_runner.Port()));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (!client.Is_Connected()) {
+            ASSERT_TRUE(client.Connect(m_runner.Port()));
+        }
+        ASSERT_TRUE(client.Send(cases[i].frame)) << "case " << i;
+        const std::string reply = cases[i].acknowledged ? client.Receive_Reply() : client.Receive_Any(300);
+        if (cases[i].acknowledged) {
+            // Neither time stamp is taken, so the reply carries none.
+            EXPECT_EQ(reply, "\n1BC10012\"ACK\"0001L0#1234[]\r") << "case " << i;
+        } else {
+            const std::string token = Decode_Reply(reply).token;
+            EXPECT_TRUE(reply.empty() || token == "DUH") << "case " << i << ": " << reply;
+        }
+    }
+    Expect_Still_Answering();
+}
+
+} // namespace
