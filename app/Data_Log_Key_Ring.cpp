@@ -1,0 +1,24 @@
+#include "app/Data_Log_Key_Ring.h"
+
+#include <algorithm>
+#include <cstdio>
+
+bool Data_Log_Key_Ring::Feed(char key)
+{
+    Ring[Write_Index] = key;
+    const bool code_complete = std::equal(Data_Log_Code.begin(), Data_Log_Code.end(), Ring.begin());
+    Write_Index = (Write_Index + 1) % Ring_Size;
+    if (!code_complete || Item_Shown)
+        return false;
+    Item_Shown = true;
+    return true;
+}
+
+std::string Data_Log_Time_Stamp(const QTime& time)
+{
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u:%u", static_cast<unsigned>(time.hour()),
+        static_cast<unsigned>(time.minute()), static_cast<unsigned>(time.second()),
+        static_cast<unsigned>(time.msec()));
+    return stamp;
+}
