@@ -6,18 +6,24 @@
 #include "app/Process_Setup.h"
 #include "app/Settings_File.h"
 #include "app/Settings_Folder.h"
+#include "output/At_rec_thread.h"
 #include "output/Comm_Port.h"
 #include "output/Monitoring_Thread.h"
+#include "output/Output_Link.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QSoundEffect>
 #include <QSystemTrayIcon>
+#include <QTime>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -91,16 +97,12 @@ bool Program::Start()
     ping_timer->setInterval(1000);
     connect(ping_timer, &QTimer::timeout, this, [this] { objects->Supervision_Tick(); });
 
-    receiver->Start();
-    ping_timer->start();
+    Create_Output_Side();
 
-    monitor = std::make_unique<Monitoring_Thread>(
-        Monitoring_Thread::Links {settings, *events, *objects, store_gate}, Window_Thread_Call(this),
-        Monitoring_Thread::Window_Work {
-            .Log = [this](const std::string& text, Log_Colour colour) { log->Log_Message(text, colour); },
-            .Beep = [] { System_Beep(); },
-            .Refresh_Event_List = {},
-        });
+    receiver->Start();
+    output_link->Start();
+    ping_timer->start();
+    serial_receiver->Start();
     monitor->Start();
 
     Watch_Termination_Requests(this, [this] {
@@ -109,6 +111,70 @@ bool Program::Start()
     });
     Enter_Start_Mode();
     return true;
+}
+
+void Program::Create_Output_Side()
+{
+    output_link
+        = std::make_unique<Output_Link>(Output_Link::Links {settings, *serial_port, link_state, reply, *log});
+    output_link->Set_View_Hooks({
+        .Status_Text = [this](const QString& text) { window->Set_Out_Status(text); },
+        .Beep = [] { System_Beep(); },
+        .Play_Notification = [this] { Play_Notification(); },
+        .Message_Box
+        = [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); },
+        .Refresh_Mon_Out = [this] { window->Refresh_Mon_OutExecute(); },
+    });
+    window->Hooks.Out_Port_Open_Clicked = [this] { output_link->Open_Clicked(); };
+
+    const auto log_line
+        = [this](const std::string& text, Log_Colour colour) { log->Log_Message(text, colour); };
+    serial_receiver = std::make_unique<AT_Rec_Thread>(
+        AT_Rec_Thread::Links {*serial_port, link_state, reply.Byte, reply.Event}, Window_Thread_Call(this),
+        AT_Rec_Thread::Window_Work {.Log = log_line, .Beep = [] { System_Beep(); }});
+
+    monitor = std::make_unique<Monitoring_Thread>(
+        Monitoring_Thread::Links {settings, *events, *objects, store_gate, reply, link_state, *serial_port},
+        Window_Thread_Call(this),
+        Monitoring_Thread::Window_Work {
+            .Log = log_line,
+            .Beep = [] { System_Beep(); },
+            .Refresh_Event_List = {},
+            .Play_Notification = [this] { Play_Notification(); },
+            .Show_Answer =
+                [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
+                    // Not awaited: the Data Log line waits its turn on the window thread.
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, answer, when] {
+                            if (!window->Data_Log_Visible())
+                                return;
+                            const QTime time = QDateTime::fromMSecsSinceEpoch(
+                                std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch())
+                                    .count())
+                                                   .time();
+                            window->Data_Log_Add(QString::asprintf("%02u:%02u:%02u:%u  RX: %u", time.hour(),
+                                time.minute(), time.second(), time.msec(), answer));
+                        },
+                        Qt::QueuedConnection);
+                },
+            .Send_Tcp =
+                [this](const char* line, std::size_t size, bool heartbeat) {
+                    return output_link->Send_Tcp(line, size, heartbeat) == Output_Link::Send_Outcome::Sent;
+                },
+        });
+}
+
+void Program::Play_Notification()
+{
+    // The sound is the operator's own file beside the program's working folder; without it, silence.
+    if (!QFile::exists(QStringLiteral("notify.wav")))
+        return;
+    if (!notification) {
+        notification = new QSoundEffect(this);
+        notification->setSource(QUrl::fromLocalFile(QStringLiteral("notify.wav")));
+    }
+    notification->play();
 }
 
 void Program::Enter_Start_Mode()
@@ -134,14 +200,17 @@ void Program::Write_Startup_Line()
         log->Log_Message(pending_event_message);
 }
 
-bool Program::Await_Worker(const Monitoring_Thread& worker)
+template<typename Worker> bool Program::Stop_Worker(Worker& worker)
 {
+    worker.Request_Stop();
     // The worker hands its log lines to this thread and waits for them: keep serving them.
     QElapsedTimer clock;
     clock.start();
     while (!worker.Finished() && clock.elapsed() < Worker_Wait_Ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return worker.Finished();
+    const bool finished = worker.Finished();
+    worker.Release();
+    return finished;
 }
 
 void Program::End()
@@ -151,13 +220,14 @@ void Program::End()
     ended = true;
 
     store_gate.Reset();
-    reply_event.Set();
+    reply.Event.Set();
     ping_timer->stop();
     receiver->Stop();
+    output_link->Stop();
 
-    monitor->Request_Stop();
-    workers_ended = Await_Worker(*monitor);
-    monitor->Release();
+    const bool monitor_ended = Stop_Worker(*monitor);
+    const bool serial_receiver_ended = Stop_Worker(*serial_receiver);
+    workers_ended = monitor_ended && serial_receiver_ended;
 
     if (serial_port->Is_Open()) {
         try {
@@ -169,7 +239,7 @@ void Program::End()
 
     // An event answered with an acknowledgement must not be lost by an orderly end: with the
     // worker gone, the last new records go to the file here.
-    if (workers_ended) {
+    if (monitor_ended) {
         store_gate.Set();
         events->Save_New_Events();
         store_gate.Reset();

@@ -2,6 +2,7 @@
 
 #include "app/Settings_Record.h"
 #include "app/Single_Instance.h"
+#include "output/Link_State.h"
 #include "store/Sync_Events.h"
 
 #include <QObject>
@@ -10,7 +11,10 @@
 #include <mutex>
 #include <string>
 
+class AT_Rec_Thread;
 class Comm_Port;
+class Output_Link;
+class QSoundEffect;
 class Event_Store;
 class Log_Writer;
 class Monitoring_Thread;
@@ -48,7 +52,9 @@ public:
 private:
     void Write_Startup_Line();
     void Enter_Start_Mode();
-    bool Await_Worker(const Monitoring_Thread& worker);
+    void Create_Output_Side();
+    void Play_Notification();
+    template<typename Worker> bool Stop_Worker(Worker& worker);
 
     Single_Instance instance;
     std::string folder;
@@ -58,7 +64,8 @@ private:
 
     Settings_Record settings {};
     Manual_Reset_Event store_gate {true};
-    Manual_Reset_Event reply_event {false};
+    Reply_Channel reply;
+    std::atomic<std::uint32_t> link_state {0};
     std::mutex object_lock;
     Auto_Reset_Event object_changed;
 
@@ -68,7 +75,10 @@ private:
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<TMain_Form> window;
     std::unique_ptr<Receiver_Port> receiver;
+    std::unique_ptr<Output_Link> output_link;
+    std::unique_ptr<AT_Rec_Thread> serial_receiver;
     std::unique_ptr<Monitoring_Thread> monitor;
+    QSoundEffect* notification = nullptr;
     QTimer* ping_timer = nullptr;
     bool ended = false;
     bool workers_ended = true;

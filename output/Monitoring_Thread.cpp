@@ -1,11 +1,25 @@
 #include "output/Monitoring_Thread.h"
 
+#include "app/Settings_Record.h"
+#include "output/Comm_Port.h"
+#include "output/Link_State.h"
 #include "store/Event_Store.h"
+#include "store/Fixed_Text.h"
+#include "store/Object_Table.h"
 #include "store/Sync_Events.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
+
+namespace {
+
+std::int64_t Steady_Ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
 
 Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
     : links(links_)
@@ -42,6 +56,31 @@ void Monitoring_Thread::Release()
         thread.detach();
 }
 
+bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
+{
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (line_outstanding.load()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Marks a line as under way, then looks at the gate: with both sides using sequentially
+// consistent operations, either this thread sees a closed gate or the window thread, having
+// closed it, sees the line and waits for it.
+bool Monitoring_Thread::Claim_Line()
+{
+    line_outstanding.store(true);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (links.Store_Gate.Is_Set())
+        return true;
+    line_outstanding.store(false);
+    return false;
+}
+
 void Monitoring_Thread::Pause(int milliseconds, std::stop_token stop)
 {
     std::mutex mutex;
@@ -50,16 +89,27 @@ void Monitoring_Thread::Pause(int milliseconds, std::stop_token stop)
     never.wait_for(lock, stop, std::chrono::milliseconds(milliseconds), [] { return false; });
 }
 
-void Monitoring_Thread::Log_Error(const std::string& text, std::stop_token stop)
+void Monitoring_Thread::Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop)
 {
     window_call.Run(
-        [this, text] {
+        [this, text, colour, beep] {
             if (work.Log)
-                work.Log(text, Log_Red);
-            if (work.Beep)
+                work.Log(text, colour);
+            if (beep && work.Beep)
                 work.Beep();
         },
         stop);
+}
+
+void Monitoring_Thread::Refresh_Event_List(std::stop_token stop)
+{
+    if (work.Refresh_Event_List)
+        window_call.Run(work.Refresh_Event_List, stop);
+}
+
+bool Monitoring_Thread::Link_Ready() const
+{
+    return links.Link_State.load() == ::Link_Ready;
 }
 
 void Monitoring_Thread::Execute(std::stop_token stop)
@@ -68,20 +118,204 @@ void Monitoring_Thread::Execute(std::stop_token stop)
         // Closed while the window thread rewrites a store in bulk, and for good at shutdown.
         if (!links.Store_Gate.Wait(stop))
             break;
+        Heartbeat_Step(stop);
         Save_Pass(stop);
+        if (Link_Ready() && Supervision_Pass(stop) == Next::Go_On && Link_Ready())
+            Event_Pass(stop);
         Pause(Cycle_Pause_Ms, stop);
     }
     finished.store(true, std::memory_order_release);
+}
+
+void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
+{
+    if (links.Link_State.load() == 0) {
+        next_heartbeat = 0;
+        return;
+    }
+    const std::int32_t period = links.Settings.Test_Heartbeat_Period;
+    if (period == 0) {
+        links.Link_State.fetch_or(Link_Confirmed);
+        return;
+    }
+    const std::int64_t now = Steady_Ms();
+    if (now <= next_heartbeat)
+        return;
+    // Counted from one send to the next. A negative period puts the next one in the past, so a
+    // heartbeat goes out every cycle.
+    next_heartbeat = now + static_cast<std::int64_t>(period) * 1000;
+
+    const std::size_t size = Format_Heartbeat_Line(links.Settings.Test_Rec_Nr, line);
+    switch (Send_And_Await(size, Line_Kind::Heartbeat, stop)) {
+    case Answer::None:
+        Link_Error("Link error (heartbeat): no ACK from automation software.", stop);
+        links.Link_State.fetch_and(~Link_Confirmed);
+        break;
+    case Answer::Nak:
+        Link_Error("Link error (heartbeat): negative ACK from automation software.", stop);
+        break;
+    case Answer::Ack:
+        if ((links.Link_State.load() & Link_Confirmed) == 0) {
+            Log("Connection with automation software established.", Log_Black, false, stop);
+            if (work.Play_Notification)
+                window_call.Run(work.Play_Notification, stop);
+        }
+        links.Link_State.fetch_or(Link_Confirmed);
+        break;
+    case Answer::Other:
+    case Answer::No_Connection:
+        break;
+    }
 }
 
 bool Monitoring_Thread::Save_Pass(std::stop_token stop)
 {
     const Save_Result saved = links.Events.Save_New_Events();
     if (saved.Result.Failed()) {
-        Log_Error(Event_File_Failure_Text(saved.Result), stop);
+        Log(Event_File_Failure_Text(saved.Result), Log_Red, true, stop);
         Pause(Failure_Pause_Ms, stop);
     }
-    if (saved.File_Opened && work.Refresh_Event_List)
-        window_call.Run(work.Refresh_Event_List, stop);
+    if (saved.File_Opened)
+        Refresh_Event_List(stop);
     return !saved.Result.Failed();
+}
+
+Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop)
+{
+    for (std::uint32_t position = 0; position < Object_Count; ++position) {
+        if (!links.Store_Gate.Is_Set() || stop.stop_requested())
+            return Next::Go_On;
+        if ((links.Objects.Supervision_Flags(position) & Flag_Report) == 0)
+            continue;
+        if (!Claim_Line())
+            return Next::Go_On;
+        const Object_Record reported = links.Objects.Copy_Object(position);
+        const std::size_t size
+            = Format_Report_Line(Supervision_Record(reported), links.Settings.Report_Format, line);
+        const Answer answer = Send_And_Await(size, Line_Kind::Supervision, stop);
+        if (answer == Answer::Ack)
+            links.Objects.Clear_Flag_Report(position, reported);
+        line_outstanding.store(false);
+
+        switch (answer) {
+        case Answer::Ack:
+            continue;
+        case Answer::None:
+            Link_Error("Link error (ping): no ACK from automation software.", stop);
+            links.Link_State.fetch_and(~Link_Confirmed);
+            return Next::End_Cycle;
+        case Answer::Nak:
+            Link_Error("Link error (ping): negative ACK from automation software.", stop);
+            Pause(Failure_Pause_Ms, stop);
+            return Next::Go_On;
+        case Answer::Other:
+            return Next::Go_On;
+        case Answer::No_Connection:
+            return Next::End_Cycle;
+        }
+    }
+    return Next::Go_On;
+}
+
+void Monitoring_Thread::Event_Pass(std::stop_token stop)
+{
+    Event_File_Pass pass;
+    bool go_on = true;
+    for (std::uint32_t slot = 0; go_on && slot < Event_Slot_Count; ++slot) {
+        if (!links.Store_Gate.Is_Set() || stop.stop_requested())
+            break;
+        if ((links.Events.Status(slot) & (Status_Saved | Status_Reported)) != Status_Saved)
+            continue;
+        Event_Copy sent;
+        if (!links.Events.Copy_Event(slot, sent) || Fixed_Text(sent.Record.Qualifier_Event) == "NULL")
+            continue;
+        // A slow automation software must not leave newly acknowledged events only in memory.
+        Save_Pass(stop);
+        if (!Claim_Line())
+            break;
+        const std::size_t size = Format_Report_Line(sent.Record, links.Settings.Report_Format, line);
+        const Answer answer = Send_And_Await(size, Line_Kind::Event, stop);
+        switch (answer) {
+        case Answer::Ack: {
+            // The generation keeps an answer from marking a newer event that took over the slot.
+            const Event_File_Result marked = links.Events.Mark_Event_Reported(pass, slot, sent.Generation);
+            if (marked.Failed()) {
+                Log(Event_File_Failure_Text(marked), Log_Red, true, stop);
+                Pause(Failure_Pause_Ms, stop);
+                go_on = false;
+            }
+            break;
+        }
+        case Answer::None:
+            Link_Error("Link error (data): no ACK from automation software.", stop);
+            links.Link_State.fetch_and(~Link_Confirmed);
+            go_on = false;
+            break;
+        case Answer::Nak:
+            Link_Error("Link error (data): negative ACK from automation software.", stop);
+            Pause(Failure_Pause_Ms, stop);
+            go_on = false;
+            break;
+        case Answer::Other:
+        case Answer::No_Connection:
+            go_on = false;
+            break;
+        }
+        line_outstanding.store(false);
+    }
+    if (pass.File_Opened()) {
+        pass.Close();
+        Refresh_Event_List(stop);
+    }
+}
+
+bool Monitoring_Thread::Send_Serial(std::stop_token stop)
+{
+    Comm_Port& port = links.Serial_Port;
+    if (!port.Is_Open())
+        return true;
+    try {
+        port.Write(line);
+    } catch (const ECommError& error) {
+        Log("COM port error: " + std::to_string(error.System_Code), Log_Red, false, stop);
+    }
+    return true;
+}
+
+Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
+    std::size_t size, Line_Kind kind, std::stop_token stop)
+{
+    links.Reply.Byte.store(0);
+    links.Reply.Event.Reset();
+
+    switch (links.Settings.Out_Port_Type) {
+    case 2:
+        Send_Serial(stop);
+        break;
+    case 1: {
+        bool sent = false;
+        const bool ran = window_call.Run(
+            [&] { sent = work.Send_Tcp && work.Send_Tcp(line, size, kind == Line_Kind::Heartbeat); }, stop);
+        if (!ran)
+            return Answer::Other;
+        if (!sent) {
+            links.Link_State.store(0);
+            return Answer::No_Connection;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (!links.Reply.Event.Wait_For(std::chrono::milliseconds(Answer_Wait_Ms)))
+        return Answer::None;
+    const std::uint8_t answer = links.Reply.Byte.load(std::memory_order_acquire);
+    if (work.Show_Answer)
+        work.Show_Answer(answer, std::chrono::system_clock::now());
+    if (answer == Answer_ACK)
+        return Answer::Ack;
+    if (answer == Answer_NAK)
+        return Answer::Nak;
+    return Answer::Other;
 }

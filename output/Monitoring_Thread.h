@@ -1,22 +1,27 @@
 #pragma once
 
 #include "app/Log_Writer.h"
+#include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
 
+class Comm_Port;
 class Event_Store;
 class Object_Table;
 class Manual_Reset_Event;
+struct Reply_Channel;
 struct Settings_Record;
 
 // The worker that keeps the event file current and delivers events to the automation software.
-// It repeats one cycle with a 50 ms pause until it is asked to end. It never touches a window:
-// everything it shows runs on the window thread through a call it waits for.
+// Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
+// is asked to end. At most one line is outstanding at any time. It never touches a window or a
+// socket: what it shows and what it sends over TCP runs on the window thread.
 class Monitoring_Thread
 {
 public:
@@ -26,6 +31,9 @@ public:
         Event_Store& Events;
         Object_Table& Objects;
         Manual_Reset_Event& Store_Gate;
+        Reply_Channel& Reply;
+        std::atomic<std::uint32_t>& Link_State;
+        Comm_Port& Serial_Port;
     };
 
     // Work for the window thread; each may stay empty.
@@ -34,6 +42,11 @@ public:
         std::function<void(const std::string& text, Log_Colour colour)> Log;
         std::function<void()> Beep;
         std::function<void()> Refresh_Event_List;
+        std::function<void()> Play_Notification;
+        // Not awaited: the Data Log line of an answer byte, with the time it arrived.
+        std::function<void(std::uint8_t answer, std::chrono::system_clock::time_point when)> Show_Answer;
+        // False when there was no connection to send on.
+        std::function<bool(const char* line, std::size_t size, bool heartbeat)> Send_Tcp;
     };
 
     Monitoring_Thread(Links links, Window_Thread_Call window_call, Window_Work work);
@@ -49,18 +62,40 @@ public:
     // then stay allocated until the process ends.
     void Release();
 
+    // For bulk changes of the stores: after closing the store gate, wait until a line that was
+    // already under way has been answered and marked (bounded by `limit`). True when none is.
+    bool Wait_Until_No_Line(std::chrono::milliseconds limit) const;
+
     static constexpr int Cycle_Pause_Ms = 50;
     static constexpr int Failure_Pause_Ms = 2000;
+    static constexpr int Answer_Wait_Ms = 2000;
 
 private:
+    enum class Answer { None, Ack, Nak, Other, No_Connection };
+    enum class Next { Go_On, End_Cycle };
+    enum class Line_Kind { Heartbeat, Supervision, Event };
+
     void Execute(std::stop_token stop);
+    void Heartbeat_Step(std::stop_token stop);
     bool Save_Pass(std::stop_token stop);
-    void Log_Error(const std::string& text, std::stop_token stop);
+    Next Supervision_Pass(std::stop_token stop);
+    void Event_Pass(std::stop_token stop);
+    Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
+    bool Send_Serial(std::stop_token stop);
+    bool Claim_Line();
+    void Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop);
+    void Link_Error(const char* text, std::stop_token stop) { Log(text, Log_Red, true, stop); }
+    void Refresh_Event_List(std::stop_token stop);
     void Pause(int milliseconds, std::stop_token stop);
+    bool Link_Ready() const;
 
     Links links;
     Window_Thread_Call window_call;
     Window_Work work;
+    Report_Line line {};
+    // Milliseconds of the steady clock; 0 means due at once.
+    std::int64_t next_heartbeat = 0;
+    std::atomic<bool> line_outstanding {false};
     std::jthread thread;
     std::atomic<bool> finished {false};
 };

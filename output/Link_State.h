@@ -1,0 +1,31 @@
+#pragma once
+
+#include "store/Sync_Events.h"
+
+#include <atomic>
+#include <cstdint>
+
+// Link_State bits. The transport timer sets Link_Port_Up or writes 0, the monitoring thread sets
+// and clears Link_Confirmed; lines go out only while both are set. Every change is one atomic
+// operation so neither side loses the other's.
+inline constexpr std::uint32_t Link_Port_Up = 1;
+inline constexpr std::uint32_t Link_Confirmed = 2;
+inline constexpr std::uint32_t Link_Ready = Link_Port_Up | Link_Confirmed;
+
+inline constexpr std::uint8_t Answer_ACK = 0x06;
+inline constexpr std::uint8_t Answer_NAK = 0x15;
+
+// The answer channel from whoever reads the automation software's bytes (the TCP read handlers,
+// the serial receive thread) to the monitoring thread. The byte is stored before the event is
+// set, so a woken waiter always reads the byte that woke it.
+struct Reply_Channel
+{
+    Manual_Reset_Event Event {false};
+    std::atomic<std::uint8_t> Byte {0};
+
+    void Deliver(std::uint8_t answer)
+    {
+        Byte.store(answer, std::memory_order_release);
+        Event.Set();
+    }
+};
