@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -69,76 +70,65 @@ bool Find_Speed(std::uint32_t baud_rate, speed_t& speed)
     return false;
 }
 
+// Mark and space parity are a Linux extension of termios.
+#if defined(CMSPAR)
+constexpr tcflag_t Mark_Space_Parity = CMSPAR;
+#else
+constexpr tcflag_t Mark_Space_Parity = 0;
+#endif
+
+std::optional<tcflag_t> Size_Flags(std::uint8_t byte_size)
+{
+    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    if (byte_size < 5 || byte_size > 8)
+        return std::nullopt;
+    return sizes[byte_size - 5];
+}
+
+std::optional<tcflag_t> Parity_Flags(std::uint8_t parity)
+{
+    switch (parity) {
+    case Comm_Parity_None:
+        return 0;
+    case Comm_Parity_Odd:
+        return PARENB | PARODD;
+    case Comm_Parity_Even:
+        return PARENB;
+    case Comm_Parity_Mark:
+        return Mark_Space_Parity != 0 ? std::optional<tcflag_t>(PARENB | PARODD | Mark_Space_Parity)
+                                      : std::nullopt;
+    case Comm_Parity_Space:
+        return Mark_Space_Parity != 0 ? std::optional<tcflag_t>(PARENB | Mark_Space_Parity) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// termios has no 1.5 stop bits.
+std::optional<tcflag_t> Stop_Bit_Flags(std::uint8_t stop_bits)
+{
+    if (stop_bits == Comm_One_Stop_Bit)
+        return 0;
+    if (stop_bits == Comm_Two_Stop_Bits)
+        return CSTOPB;
+    return std::nullopt;
+}
+
 // Raw 8-bit line with the stored framing; flow control is forced off because nothing in the
 // program offers a way to turn it on, and a device left with CRTSCTS would never send a line.
 bool Put_Line(termios& state, const Comm_Line_Settings& line)
 {
     speed_t speed;
-    if (!Find_Speed(line.Baud_Rate, speed))
+    const auto size = Size_Flags(line.Byte_Size);
+    const auto parity = Parity_Flags(line.Parity);
+    const auto stop_bits = Stop_Bit_Flags(line.Stop_Bits);
+    if (!Find_Speed(line.Baud_Rate, speed) || !size || !parity || !stop_bits)
         return false;
-
-    tcflag_t size;
-    switch (line.Byte_Size) {
-    case 5:
-        size = CS5;
-        break;
-    case 6:
-        size = CS6;
-        break;
-    case 7:
-        size = CS7;
-        break;
-    case 8:
-        size = CS8;
-        break;
-    default:
-        return false;
-    }
-
-    tcflag_t parity;
-    switch (line.Parity) {
-    case Comm_Parity_None:
-        parity = 0;
-        break;
-    case Comm_Parity_Odd:
-        parity = PARENB | PARODD;
-        break;
-    case Comm_Parity_Even:
-        parity = PARENB;
-        break;
-#if defined(CMSPAR)
-    case Comm_Parity_Mark:
-        parity = PARENB | PARODD | CMSPAR;
-        break;
-    case Comm_Parity_Space:
-        parity = PARENB | CMSPAR;
-        break;
-#endif
-    default:
-        return false;
-    }
-
-    // termios has no 1.5 stop bits.
-    tcflag_t stop_bits;
-    switch (line.Stop_Bits) {
-    case Comm_One_Stop_Bit:
-        stop_bits = 0;
-        break;
-    case Comm_Two_Stop_Bits:
-        stop_bits = CSTOPB;
-        break;
-    default:
-        return false;
-    }
 
     cfmakeraw(&state);
     state.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tcflag_t cleared = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
-#if defined(CMSPAR)
-    cleared |= CMSPAR;
-#endif
-    state.c_cflag &= ~cleared;
-    state.c_cflag |= size | parity | stop_bits | CLOCAL | CREAD;
+    state.c_cflag &= ~(CSIZE | PARENB | PARODD | Mark_Space_Parity | CSTOPB | CRTSCTS);
+    state.c_cflag |= *size | *parity | *stop_bits | CLOCAL | CREAD;
     state.c_cc[VMIN] = 0;
     state.c_cc[VTIME] = 0;
     return cfsetispeed(&state, speed) == 0 && cfsetospeed(&state, speed) == 0;

@@ -229,6 +229,22 @@ TEST_F(Comm_Port_Test, BaudRateSetWhileClosedIsAppliedAtTheNextOpen)
     EXPECT_EQ(::cfgetospeed(&state), B115200);
 }
 
+// A pseudo-terminal keeps 8 bits without parity whatever it is told, so only the stop bits can
+// be watched reaching the device.
+TEST_F(Comm_Port_Test, StopBitsChangedWhileOpenReachTheDevice)
+{
+    Comm_Port port;
+    port.Set_Port_Name(Device);
+    port.Open();
+
+    port.Set_Stop_Bits(Comm_Two_Stop_Bits);
+    termios state = Device_State();
+    EXPECT_EQ(state.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+    port.Set_Stop_Bits(Comm_One_Stop_Bit);
+    state = Device_State();
+    EXPECT_EQ(state.c_cflag & CSTOPB, 0u);
+}
+
 TEST_F(Comm_Port_Test, RefusedLineSettingsRaiseTheirCodeAndKeepTheOldValue)
 {
     Comm_Port port;
