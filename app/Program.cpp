@@ -7,6 +7,8 @@
 #include "app/Settings_File.h"
 #include "app/Settings_Folder.h"
 #include "output/At_rec_thread.h"
+#include "output/Com_Ports.h"
+#include "output/Com_settings.h"
 #include "output/Comm_Port.h"
 #include "output/Monitoring_Thread.h"
 #include "output/Output_Link.h"
@@ -126,6 +128,7 @@ void Program::Create_Output_Side()
         .Refresh_Mon_Out = [this] { window->Refresh_Mon_OutExecute(); },
     });
     window->Hooks.Out_Port_Open_Clicked = [this] { output_link->Open_Clicked(); };
+    Wire_Serial_Page();
 
     const auto log_line
         = [this](const std::string& text, Log_Colour colour) { log->Log_Message(text, colour); };
@@ -163,6 +166,34 @@ void Program::Create_Output_Side()
                     return output_link->Send_Tcp(line, size, heartbeat) == Output_Link::Send_Outcome::Sent;
                 },
         });
+}
+
+void Program::Wire_Serial_Page()
+{
+    com_settings = std::make_unique<TForm_Com_Settings>(
+        settings, [this] { window->Check_Settings_Changed(); }, window.get());
+    window->Hooks.Serial_Settings_Refresh
+        = [this](bool transport_closed) { com_settings->Refresh_Baud_Rate(transport_closed); };
+    window->Hooks.Com_Settings_Clicked = [this] {
+        com_settings->show();
+        com_settings->raise();
+        com_settings->activateWindow();
+    };
+    window->Hooks.Com_Ports_Available = [this] { Com_Ports_AvailableExecute(); };
+}
+
+void Program::Com_Ports_AvailableExecute()
+{
+    // The open port is not probed again; the box just names it.
+    if (serial_port->Is_Open()) {
+        window->Show_Com_Port_Name(QString::fromStdString(Com_Port_Name(settings)));
+        return;
+    }
+    const Com_Port_List list = Rebuild_Com_Port_List(settings);
+    QStringList names;
+    for (const std::string& name : list.Names)
+        names.push_back(QString::fromStdString(name));
+    window->Show_Com_Ports(names, list.Selected);
 }
 
 void Program::Play_Notification()

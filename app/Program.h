@@ -21,6 +21,7 @@ class Monitoring_Thread;
 class Object_Table;
 class QTimer;
 class Receiver_Port;
+class TForm_Com_Settings;
 class TMain_Form;
 
 // Brings the system up in its fixed order and takes it down in its fixed order. It owns every
@@ -53,6 +54,8 @@ private:
     void Write_Startup_Line();
     void Enter_Start_Mode();
     void Create_Output_Side();
+    void Wire_Serial_Page();
+    void Com_Ports_AvailableExecute();
     void Play_Notification();
     template<typename Worker> bool Stop_Worker(Worker& worker);
 
@@ -74,6 +77,7 @@ private:
     std::unique_ptr<Object_Table> objects;
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<TMain_Form> window;
+    std::unique_ptr<TForm_Com_Settings> com_settings;
     std::unique_ptr<Receiver_Port> receiver;
     std::unique_ptr<Output_Link> output_link;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;

@@ -2,6 +2,7 @@
 
 #include "app/Settings_File.h"
 #include "app/Settings_Record.h"
+#include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 
@@ -208,7 +209,7 @@ void Output_Link::Serial_Tick()
         port.Set_Byte_Size(8);
         port.Set_Parity(Comm_Parity_None);
         port.Set_Stop_Bits(Comm_One_Stop_Bit);
-        port.Set_Port_Name(name);
+        port.Set_Port_Name(Com_Port_Device_Path(name));
         port.Open();
         Log(QStringLiteral("Automation software port ") + shown + QStringLiteral(" is open."));
         links.Link_State.fetch_or(Link_Port_Up);

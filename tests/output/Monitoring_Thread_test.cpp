@@ -1,0 +1,272 @@
+#include "app/Settings_File.h"
+#include "output/Comm_Port.h"
+#include "output/Link_State.h"
+#include "output/Monitoring_Thread.h"
+#include "store/Event_Store.h"
+#include "store/Fixed_Text.h"
+#include "store/Object_Table.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Serves the window thread's queue until `done` holds or the bound passes.
+bool Pump_Until(const std::function<bool()>& done, int bound_ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > bound_ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+Event_Record Event(const char* account, const char* event, const char* zone)
+{
+    Event_Record record {};
+    Set_Fixed_Text(record.Receiver_Number, "12");
+    Set_Fixed_Text(record.Line_Number, "3");
+    Set_Fixed_Text(record.Account_Number, account);
+    Set_Fixed_Text(record.Qualifier_Event, event);
+    Set_Fixed_Text(record.Group_Partition, "01");
+    Set_Fixed_Text(record.Zone_User, zone);
+    record.Time_Received = 1765262000;
+    record.Signal_Quality = 255;
+    return record;
+}
+
+std::string Line_For(const char* account, const char* zone)
+{
+    return std::string("512003 18") + account + "E401" + "01" + zone + "\x14";
+}
+
+// The monitoring thread over real stores in a temporary folder and a simulated automation
+// software behind the TCP hand-over: every line sent is recorded and answered by `answer`.
+class Monitoring_Thread_Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        events.Load_Event_File(Path("tarvel.dat"));
+        objects.Load_Object_File(Path("latevn.dat"));
+        Set_Default_Settings(settings);
+        settings.Out_Port_Type = 1;
+        settings.Test_Heartbeat_Period = 0; // the link is confirmed as soon as the port is up
+    }
+
+    void TearDown() override
+    {
+        if (monitor) {
+            gate.Reset();
+            reply.Event.Set();
+            monitor->Request_Stop();
+            Pump_Until([&] { return monitor->Finished(); }, 5000);
+            monitor->Release();
+        }
+    }
+
+    std::string Path(const char* name) const
+    {
+        return folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
+
+    void Start()
+    {
+        monitor = std::make_unique<Monitoring_Thread>(
+            Monitoring_Thread::Links {settings, events, objects, gate, reply, link_state, serial_port},
+            Window_Thread_Call(&window_object),
+            Monitoring_Thread::Window_Work {
+                .Log = [this](const std::string& text, Log_Colour) { log.push_back(text); },
+                .Beep = {},
+                .Refresh_Event_List = {},
+                .Play_Notification = {},
+                .Show_Answer = {},
+                .Send_Tcp =
+                    [this](const char* line, std::size_t size, bool) {
+                        sent.emplace_back(line, size);
+                        const int answer_byte = answer ? answer(sent.back()) : Answer_ACK;
+                        if (answer_byte >= 0)
+                            reply.Deliver(static_cast<std::uint8_t>(answer_byte));
+                        return true;
+                    },
+            });
+        monitor->Start();
+    }
+
+    std::uint8_t File_Status(std::uint32_t slot) const
+    {
+        QFile file(folder.filePath(QStringLiteral("tarvel.dat")));
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(4 + 80 * slot))
+            return 0xFF;
+        char byte = 0;
+        file.getChar(&byte);
+        return static_cast<std::uint8_t>(byte);
+    }
+
+    QTemporaryDir folder;
+    QObject window_object;
+    Manual_Reset_Event gate {true};
+    std::mutex object_lock;
+    Event_Store events {gate};
+    Object_Table objects {gate, object_lock};
+    Settings_Record settings {};
+    Reply_Channel reply;
+    std::atomic<std::uint32_t> link_state {0};
+    Comm_Port serial_port;
+    std::unique_ptr<Monitoring_Thread> monitor;
+    std::vector<std::string> sent;
+    std::vector<std::string> log;
+    // The answer byte for a line, or -1 for silence.
+    std::function<int(const std::string&)> answer;
+};
+
+TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
+{
+    Start();
+    events.Append_Event(Event("1234", "1401", "015"));
+    ASSERT_TRUE(Pump_Until([&] { return events.Status(0) == (Status_Used | Status_Saved); }, 3000));
+    EXPECT_EQ(File_Status(0), Status_Used) << "a saved, unreported record carries 1 in the file";
+    EXPECT_TRUE(sent.empty()) << "nothing goes out while no transport is up";
+
+    link_state.store(Link_Port_Up);
+    ASSERT_TRUE(Pump_Until([&] { return File_Status(0) == 7; }, 3000));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], Line_For("1234", "015"));
+    EXPECT_EQ(events.Status(0), 7);
+}
+
+TEST_F(Monitoring_Thread_Test, WrappedRingGoesOutInSlotOrderAndLinkTestsNever)
+{
+    // Slots 0..4094 link tests, slot 4095 event A, then B and C overwrite slots 0 and 1.
+    for (std::uint32_t slot = 0; slot < Event_Slot_Count - 1; ++slot)
+        events.Append_Event(Event("9999", "NULL", ""));
+    events.Append_Event(Event("AAAA", "1401", "001"));
+    events.Append_Event(Event("BBBB", "1401", "002"));
+    events.Append_Event(Event("CCCC", "1401", "003"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return sent.size() >= 3 && File_Status(4095) == 7; }, 5000));
+    Pump_Until([] { return false; }, 200);
+    ASSERT_EQ(sent.size(), 3u) << "link tests are never sent";
+    EXPECT_EQ(sent[0], Line_For("BBBB", "002"));
+    EXPECT_EQ(sent[1], Line_For("CCCC", "003"));
+    EXPECT_EQ(sent[2], Line_For("AAAA", "001"));
+    EXPECT_EQ(events.Status(2), Status_Used | Status_Saved) << "a link test stays saved and unreported";
+}
+
+TEST_F(Monitoring_Thread_Test, RefusedLineIsSentAgainAndNeverSkipped)
+{
+    int refusals = 1;
+    answer = [&](const std::string&) { return refusals-- > 0 ? Answer_NAK : Answer_ACK; };
+    events.Append_Event(Event("1234", "1401", "001"));
+    events.Append_Event(Event("1234", "1401", "002"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return File_Status(0) == 7 && File_Status(1) == 7; }, 8000));
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], Line_For("1234", "001"));
+    EXPECT_EQ(sent[1], Line_For("1234", "001")) << "the refused line comes again first";
+    EXPECT_EQ(sent[2], Line_For("1234", "002"));
+    EXPECT_NE(std::find(log.begin(), log.end(), "Link error (data): negative ACK from automation software."),
+        log.end());
+}
+
+TEST_F(Monitoring_Thread_Test, SilenceUnconfirmsTheLinkAndTheLineComesAgain)
+{
+    int silences = 1;
+    answer = [&](const std::string&) { return silences-- > 0 ? -1 : Answer_ACK; };
+    events.Append_Event(Event("1234", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return File_Status(0) == 7; }, 8000));
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0], sent[1]);
+    EXPECT_NE(
+        std::find(log.begin(), log.end(), "Link error (data): no ACK from automation software."), log.end());
+}
+
+TEST_F(Monitoring_Thread_Test, AnswerForAnOverwrittenSlotDoesNotMarkTheNewEvent)
+{
+    // While the line of slot 0 awaits its answer, 4096 new events wrap the ring onto slot 0.
+    bool wrapped = false;
+    answer = [&](const std::string& line) {
+        if (!wrapped && line == Line_For("OLD1", "001")) {
+            wrapped = true;
+            for (std::uint32_t i = 0; i < Event_Slot_Count; ++i)
+                events.Append_Event(Event("NEW1", "1401", "777"));
+        }
+        return line == Line_For("NEW1", "777") ? -1 : Answer_ACK; // hold the new ones back
+    };
+    events.Append_Event(Event("OLD1", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return wrapped; }, 3000));
+    ASSERT_TRUE(Pump_Until([&] { return (events.Status(0) & Status_Saved) != 0; }, 3000));
+    Pump_Until([] { return false; }, 300);
+    EXPECT_EQ(events.Status(0) & Status_Reported, 0) << "the answer belonged to the overwritten event";
+    EXPECT_EQ(Fixed_Text(events.Slot(0).Account_Number), "NEW1");
+}
+
+TEST_F(Monitoring_Thread_Test, SupervisionChangeIsReportedAndClearedOnAck)
+{
+    Event_Record first = Event("5678", "1401", "001");
+    Set_Fixed_Text(first.Receiver_Number, "1");
+    Set_Fixed_Text(first.Line_Number, "1");
+    objects.Update_Object(first, false);
+    objects.Set_Ping_Timeout(0, 1);
+    for (int tick = 0; tick < 60; ++tick)
+        objects.Supervision_Tick();
+    ASSERT_EQ(objects.Supervision_Flags(0), Flag_Failed | Flag_Report);
+
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return (objects.Supervision_Flags(0) & Flag_Report) == 0; }, 3000));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], "501001 185678E35001000\x14");
+}
+
+TEST_F(Monitoring_Thread_Test, LeavesAClosedGateWhenAskedToEnd)
+{
+    gate.Reset();
+    Start();
+    monitor->Request_Stop();
+    EXPECT_TRUE(Pump_Until([&] { return monitor->Finished(); }, 2000));
+}
+
+TEST(Window_Thread_Call, WorkGivenUpOnNeverRuns)
+{
+    QObject window_object;
+    std::stop_source stop;
+    stop.request_stop();
+    bool ran = false;
+    EXPECT_FALSE(Window_Thread_Call(&window_object).Run([&] { ran = true; }, stop.get_token()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ran);
+}
+
+TEST(Window_Thread_Call, RunsOnTheWindowThreadAndWaits)
+{
+    QObject window_object;
+    std::thread::id ran_on;
+    std::atomic<bool> returned {false};
+    std::jthread worker([&](std::stop_token stop) {
+        Window_Thread_Call(&window_object).Run([&] { ran_on = std::this_thread::get_id(); }, stop);
+        returned = true;
+    });
+    ASSERT_TRUE(Pump_Until([&] { return returned.load(); }, 2000));
+    EXPECT_EQ(ran_on, std::this_thread::get_id());
+}
+
+} // namespace
