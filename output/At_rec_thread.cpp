@@ -1,0 +1,102 @@
+#include "output/At_rec_thread.h"
+
+#include "output/Comm_Port.h"
+#include "output/Link_State.h"
+#include "store/Sync_Events.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// Sleeps, but wakes at once when the thread is asked to end.
+void Pause(int milliseconds, std::stop_token stop)
+{
+    std::mutex mutex;
+    std::condition_variable_any never;
+    std::unique_lock lock(mutex);
+    never.wait_for(lock, stop, std::chrono::milliseconds(milliseconds), [] { return false; });
+}
+
+} // namespace
+
+AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
+    : links(links_)
+    , window_call(window_call_)
+    , work(std::move(work_))
+{ }
+
+AT_Rec_Thread::~AT_Rec_Thread()
+{
+    if (thread.joinable()) {
+        thread.request_stop();
+        thread.join();
+    }
+}
+
+void AT_Rec_Thread::Start()
+{
+    finished.store(false, std::memory_order_release);
+    thread = std::jthread([this](std::stop_token stop) { Execute(stop); });
+}
+
+void AT_Rec_Thread::Request_Stop()
+{
+    thread.request_stop();
+}
+
+void AT_Rec_Thread::Release()
+{
+    if (!thread.joinable())
+        return;
+    if (Finished())
+        thread.join();
+    else
+        thread.detach();
+}
+
+void AT_Rec_Thread::Execute(std::stop_token stop)
+{
+    while (!stop.stop_requested()) {
+        Poll(stop);
+        Pause(Poll_Pause_Ms, stop);
+    }
+    finished.store(true, std::memory_order_release);
+}
+
+void AT_Rec_Thread::Poll(std::stop_token stop)
+{
+    // With a TCP transport up the serial port is closed, and the thread only sleeps.
+    if (links.Link_State.load(std::memory_order_acquire) == 0 || !links.Port.Is_Open())
+        return;
+    try {
+        while (!stop.stop_requested() && links.Port.Bytes_Waiting() > 0) {
+            const std::uint8_t byte = links.Port.Read_Byte();
+            if (byte == Answer_ACK || byte == Answer_NAK) {
+                // The byte is published before the event: the output thread reads it after its wait.
+                links.Reply_Byte.store(byte, std::memory_order_release);
+                links.Reply_Event.Set();
+            }
+        }
+    } catch (const ECommError& error) {
+        // Closed by the window thread after the test above: the transport was shut, nothing failed.
+        if (error.Code == Comm_Error_Not_Open)
+            return;
+        Report_Error(error.System_Code, stop);
+        Pause(Error_Pause_Ms, stop);
+    }
+}
+
+void AT_Rec_Thread::Report_Error(std::int32_t system_code, std::stop_token stop)
+{
+    serial_error.store(system_code, std::memory_order_release);
+    window_call.Run(
+        [this, system_code] {
+            if (work.Log)
+                work.Log("Serial Port Error: " + std::to_string(system_code), Log_Red);
+            if (work.Beep)
+                work.Beep();
+        },
+        stop);
+}
