@@ -1,0 +1,113 @@
+#include "DC09_Codec_Test_Util.h"
+
+#include "receiver/DC09_Content.h"
+#include "receiver/DC09_Parse.h"
+#include "receiver/DC09_Reply.h"
+
+#include <gtest/gtest.h>
+#include <openssl/crypto.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+using namespace dc09_test;
+
+// Every heap allocation of this program is counted: C++ ones through the replaced operator new,
+// the crypto library's through its allocator hooks, which must be installed before its first use.
+namespace {
+
+std::atomic<long> New_Calls {0};
+std::atomic<long> Crypto_Allocations {0};
+
+void* Counting_Malloc(std::size_t size, const char*, int)
+{
+    ++Crypto_Allocations;
+    return std::malloc(size);
+}
+
+void* Counting_Realloc(void* block, std::size_t size, const char*, int)
+{
+    ++Crypto_Allocations;
+    return std::realloc(block, size);
+}
+
+void Plain_Free(void* block, const char*, int)
+{
+    std::free(block);
+}
+
+const bool Crypto_Counted = CRYPTO_set_mem_functions(Counting_Malloc, Counting_Realloc, Plain_Free) == 1;
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    ++New_Calls;
+    if (void* block = std::malloc(size != 0 ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
+
+namespace {
+
+struct Message
+{
+    std::string Frame;
+    std::uint8_t Mode;
+    Key Cipher_Key;
+};
+
+// One read as the receiver port handles it, in a fixed buffer.
+void Handle(const Message& message)
+{
+    char buffer[512];
+    std::memcpy(buffer, message.Frame.data(), message.Frame.size());
+    DC09_Frame frame;
+    const DC09_Outcome outcome
+        = DC09_Parse(buffer, message.Frame.size(), message.Mode, message.Cipher_Key.data(), frame);
+    const DC09_Extended_Values values = DC09_Read_Extended(frame);
+    const DC09_Message reply = DC09_Build_Reply(
+        DC09_Choose_Reply(outcome, message.Mode, false), frame, message.Mode, message.Cipher_Key.data());
+    ASSERT_NE(reply.Size, 0u);
+    ASSERT_EQ(values.Signal_Quality[0], '1');
+}
+
+} // namespace
+
+TEST(DC09_Allocation, WarmThreadHandlesMessagesWithoutAllocating)
+{
+    ASSERT_TRUE(Crypto_Counted) << "the crypto library allocated before its hooks were installed";
+    Key other_key = Counting_Key();
+    other_key[0] = 0xA5;
+    const std::string data = "#1234|1401 01 001][Q18]_14:05:09,03-21-2024";
+    std::vector<Message> messages {{Frame_Of("\"ADM-CID\"0001L0#1234[" + data), 0, Counting_Key()}};
+    for (const std::uint8_t mode : {0, 1, 2, 3})
+        messages.push_back(
+            {Encrypted_Frame("\"*ADM-CID\"0002L0#1234[", data, mode, Counting_Key()), mode, Counting_Key()});
+    // A key change between messages re-keys the thread's context in place.
+    messages.push_back({Encrypted_Frame("\"*ADM-CID\"0003L0#1234[", data, 3, other_key), 3, other_key});
+    for (const Message& message : messages)
+        Handle(message);
+
+    const long new_before = New_Calls;
+    const long crypto_before = Crypto_Allocations;
+    for (int round = 0; round < 20; ++round)
+        for (const Message& message : messages)
+            Handle(message);
+    EXPECT_EQ(New_Calls - new_before, 0);
+    EXPECT_EQ(Crypto_Allocations - crypto_before, 0);
+}
