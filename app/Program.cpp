@@ -212,7 +212,7 @@ void Program::Enter_Start_Mode()
 {
     window->Set_Start_In_Background_Box(settings.Start_In_Background == 1);
     if (settings.Start_In_Background == 1) {
-        window->showMinimized();
+        // Never shown: straight to the notification area.
         window->Enter_Background_Mode();
     } else {
         window->show();
