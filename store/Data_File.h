@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum class File_Access : std::uint8_t { Read_Write, Write_Only };
+
+// The few file operations the data files need. Every failing call returns the system's error code
+// of that failure (errno, or GetLastError on Windows); 0 is success. A Data_File owns its handle
+// and closes it when destroyed.
+class Data_File
+{
+public:
+    Data_File() = default;
+    ~Data_File();
+    Data_File(Data_File&& other) noexcept;
+    Data_File& operator=(Data_File&& other) noexcept;
+    Data_File(const Data_File&) = delete;
+    Data_File& operator=(const Data_File&) = delete;
+
+    // Opens a file that must exist already; a missing file is an error, never created.
+    int Open_Existing(const std::string& path, File_Access access);
+    // Creates the file, or truncates it to 0 bytes when it exists.
+    int Create(const std::string& path);
+
+    bool Is_Open() const { return handle != No_Handle; }
+
+    // Seeks to the end and back to the start.
+    int Size(std::int64_t& size);
+    int Seek(std::int64_t offset);
+    // Reads or writes exactly `length` bytes; a short transfer is an error.
+    int Read(void* buffer, std::size_t length);
+    int Write(const void* buffer, std::size_t length);
+    int Close();
+
+private:
+    static constexpr std::intptr_t No_Handle = -1;
+    std::intptr_t handle = No_Handle;
+};
+
+bool File_Exists(const std::string& path);
+
+// The platform's description of an error code, as strerror or FormatMessage give it.
+std::string System_Error_Text(int error);
+
+// Tests make a file operation fail on demand: a hook that returns non-zero makes the operation
+// fail with that code before the system is asked. There is no hook in normal operation.
+enum class File_Operation : std::uint8_t { Open, Create, Size, Seek, Read, Write };
+using File_Fault_Hook = int (*)(File_Operation operation);
+void Set_File_Fault_Hook(File_Fault_Hook hook);

@@ -1,0 +1,101 @@
+#include "store/Data_File.h"
+#include "store/Data_File_Os.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace data_file_os {
+
+namespace {
+
+int Descriptor(std::intptr_t handle)
+{
+    return static_cast<int>(handle);
+}
+
+int Open(const std::string& path, int flags, std::intptr_t& handle)
+{
+    int descriptor = -1;
+    do {
+        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        return errno;
+    handle = descriptor;
+    return 0;
+}
+
+} // namespace
+
+int Open_Existing(const std::string& path, File_Access access, std::intptr_t& handle)
+{
+    return Open(path, access == File_Access::Write_Only ? O_WRONLY : O_RDWR, handle);
+}
+
+int Create(const std::string& path, std::intptr_t& handle)
+{
+    return Open(path, O_RDWR | O_CREAT | O_TRUNC, handle);
+}
+
+int Seek(std::intptr_t handle, std::int64_t offset, bool from_end, std::int64_t& position)
+{
+    const off_t result
+        = ::lseek(Descriptor(handle), static_cast<off_t>(offset), from_end ? SEEK_END : SEEK_SET);
+    if (result < 0)
+        return errno;
+    position = result;
+    return 0;
+}
+
+int Read(std::intptr_t handle, void* buffer, std::size_t length)
+{
+    auto* bytes = static_cast<char*>(buffer);
+    while (length > 0) {
+        const ssize_t done = ::read(Descriptor(handle), bytes, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return errno;
+        if (done == 0)
+            return EIO; // the file ended early
+        bytes += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+int Write(std::intptr_t handle, const void* buffer, std::size_t length)
+{
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (length > 0) {
+        const ssize_t done = ::write(Descriptor(handle), bytes, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return errno;
+        if (done == 0)
+            return EIO;
+        bytes += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+int Close(std::intptr_t handle)
+{
+    // No retry on EINTR: the descriptor is released either way on Linux.
+    return ::close(Descriptor(handle)) == 0 ? 0 : errno;
+}
+
+std::string Error_Text(int error)
+{
+    char buffer[256] = {};
+    // The GNU variant may return a static text instead of filling the buffer.
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    return text ? std::string(text) : std::string();
+}
+
+} // namespace data_file_os

@@ -1,0 +1,107 @@
+#include "store/Data_File.h"
+#include "store/Data_File_Os.h"
+
+#include <windows.h>
+
+namespace data_file_os {
+
+namespace {
+
+HANDLE To_Handle(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// Paths arrive as UTF-8; the wide API takes any name the file system allows.
+std::wstring Wide_Path(const std::string& path)
+{
+    const int length
+        = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+    return wide;
+}
+
+int Open(const std::string& path, DWORD access, DWORD disposition, std::intptr_t& handle)
+{
+    const HANDLE file = CreateFileW(Wide_Path(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return static_cast<int>(GetLastError());
+    handle = reinterpret_cast<std::intptr_t>(file);
+    return 0;
+}
+
+} // namespace
+
+int Open_Existing(const std::string& path, File_Access access, std::intptr_t& handle)
+{
+    const DWORD rights = access == File_Access::Write_Only ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
+    return Open(path, rights, OPEN_EXISTING, handle);
+}
+
+int Create(const std::string& path, std::intptr_t& handle)
+{
+    return Open(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, handle);
+}
+
+int Seek(std::intptr_t handle, std::int64_t offset, bool from_end, std::int64_t& position)
+{
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER result;
+    if (!SetFilePointerEx(To_Handle(handle), distance, &result, from_end ? FILE_END : FILE_BEGIN))
+        return static_cast<int>(GetLastError());
+    position = result.QuadPart;
+    return 0;
+}
+
+int Read(std::intptr_t handle, void* buffer, std::size_t length)
+{
+    auto* bytes = static_cast<char*>(buffer);
+    while (length > 0) {
+        DWORD done = 0;
+        const DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+        if (!ReadFile(To_Handle(handle), bytes, chunk, &done, nullptr))
+            return static_cast<int>(GetLastError());
+        if (done == 0)
+            return ERROR_HANDLE_EOF;
+        bytes += done;
+        length -= done;
+    }
+    return 0;
+}
+
+int Write(std::intptr_t handle, const void* buffer, std::size_t length)
+{
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (length > 0) {
+        DWORD done = 0;
+        const DWORD chunk = length > 0x40000000 ? 0x40000000 : static_cast<DWORD>(length);
+        if (!WriteFile(To_Handle(handle), bytes, chunk, &done, nullptr))
+            return static_cast<int>(GetLastError());
+        if (done == 0)
+            return ERROR_WRITE_FAULT;
+        bytes += done;
+        length -= done;
+    }
+    return 0;
+}
+
+int Close(std::intptr_t handle)
+{
+    return CloseHandle(To_Handle(handle)) ? 0 : static_cast<int>(GetLastError());
+}
+
+std::string Error_Text(int error)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result(text ? text : "", length);
+    LocalFree(text);
+    return result;
+}
+
+} // namespace data_file_os

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+
+// An event that stays signalled until it is reset; any number of threads may wait for it.
+class Manual_Reset_Event
+{
+public:
+    explicit Manual_Reset_Event(bool initially_set = false)
+        : signalled(initially_set)
+    { }
+    Manual_Reset_Event(const Manual_Reset_Event&) = delete;
+    Manual_Reset_Event& operator=(const Manual_Reset_Event&) = delete;
+
+    void Set();
+    void Reset();
+
+    // The zero-wait test; needs no lock, so a pass may poll it before every slot.
+    bool Is_Set() const { return signalled.load(std::memory_order_acquire); }
+
+    // True when the event was signalled within the time-out.
+    bool Wait_For(std::chrono::milliseconds timeout);
+
+    // Waits without time-out, but gives up when the waiting thread is asked to end: a worker
+    // blocked here must still leave at shutdown, which resets the gate for good. True when the
+    // event was signalled, false when the stop was requested.
+    bool Wait(std::stop_token stop);
+
+private:
+    std::atomic<bool> signalled;
+    std::mutex mutex;
+    std::condition_variable_any changed;
+};
+
+// An event that one zero-wait poll consumes.
+class Auto_Reset_Event
+{
+public:
+    Auto_Reset_Event() = default;
+    Auto_Reset_Event(const Auto_Reset_Event&) = delete;
+    Auto_Reset_Event& operator=(const Auto_Reset_Event&) = delete;
+
+    void Set() { signalled.store(true, std::memory_order_release); }
+
+    // True when the event was signalled; it is clear again afterwards.
+    bool Try_Take() { return signalled.exchange(false, std::memory_order_acq_rel); }
+
+private:
+    std::atomic<bool> signalled {false};
+};
+
+// Whole-store changes on the window thread (clearing the events, deleting objects) close the store
+// gate and give a pass of the output thread this long to notice before they touch the block.
+inline constexpr std::chrono::milliseconds Store_Gate_Settle_Time {50};
+
+// Closes the gate and waits the settle time; opens the gate again on every way out of the scope.
+class Store_Gate_Fence
+{
+public:
+    explicit Store_Gate_Fence(Manual_Reset_Event& store_gate);
+    ~Store_Gate_Fence() { gate.Set(); }
+    Store_Gate_Fence(const Store_Gate_Fence&) = delete;
+    Store_Gate_Fence& operator=(const Store_Gate_Fence&) = delete;
+
+private:
+    Manual_Reset_Event& gate;
+};
