@@ -1,0 +1,94 @@
+#pragma once
+
+#include "store/Event_Record.h"
+#include "store/Object_Record.h"
+#include "store/Sync_Events.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// The supervised accounts and their file "latevn.dat". Everything but the reading and the
+// Flag_Report clearing of the output thread runs on the window thread.
+//
+// Thread-safety: the window thread changes a record's fields only while holding Object_Lock, so
+// the output thread takes a consistent copy under the same lock (Copy_Object). The flag byte is
+// changed by both threads with single-bit atomic operations. Moving or zeroing records is fenced
+// by the store gate as well.
+class Object_Table
+{
+public:
+    // Seconds since 1970 UTC; the bound of the search for the oldest object.
+    using Clock = std::function<std::int64_t()>;
+
+    Object_Table(Manual_Reset_Event& store_gate, std::mutex& object_lock, Clock clock = System_Clock);
+    Object_Table(const Object_Table&) = delete;
+    Object_Table& operator=(const Object_Table&) = delete;
+
+    // Start-up, after the event file. Returns the pending message when the file had the wrong size
+    // and was created anew, otherwise an empty text. Every countdown starts from its full time-out.
+    std::string Load_Object_File(const std::string& path);
+    const std::string& File_Path() const { return path; }
+
+    // For every stored message, before the event is appended. Returns the object's position.
+    std::uint32_t Update_Object(const Event_Record& event, bool has_signal_quality);
+
+    // Writes record `position` to the file under Object_Lock; a failure is silent (false).
+    bool Write_Object_Record(std::uint32_t position);
+
+    // Once a second. True when an object failed in this tick.
+    bool Supervision_Tick();
+
+    // Minutes above Max_Ping_Timeout are taken as Max_Ping_Timeout.
+    void Set_Ping_Timeout(std::uint32_t position, std::uint32_t minutes);
+
+    // After the operator confirmed: later objects move down one position, the file is rewritten.
+    void Delete_Object(std::uint32_t position);
+
+    // Zeroes the table and the file; does nothing (returns false) when the file does not exist.
+    // Stopping and restarting the supervision timer around the call is the window's part.
+    bool Delete_All_Objects();
+
+    // Window thread: the thread that changes the records may read them directly.
+    const Object_Record& Object(std::uint32_t position) const { return records[position]; }
+
+    // Output thread.
+    std::uint8_t Supervision_Flags(std::uint32_t position) const;
+    Object_Record Copy_Object(std::uint32_t position) const;
+    // Clears Flag_Report after the automation software acknowledged a supervision line made from
+    // `reported` (a Copy_Object result). Nothing is cleared when the position holds another account
+    // by now, or when Flag_Failed changed since, because that change still has to be reported.
+    bool Clear_Flag_Report(std::uint32_t position, const Object_Record& reported);
+
+    static std::int64_t System_Clock();
+
+private:
+    bool Write_Record_Locked(std::uint32_t position);
+    void Index_Positions(std::uint32_t first);
+    std::uint32_t Find_Position(const Event_Record& event, bool& is_new) const;
+
+    Manual_Reset_Event& gate;
+    std::mutex& lock;
+    Clock clock;
+    std::string path;
+    // One block for the whole life of the table; objects are never allocated one by one.
+    std::unique_ptr<Object_Record[]> records;
+    // What the search for an account reads of each record, kept densely beside the records and in
+    // step with Last_Time and Account_Number by every change of the window thread: a stored
+    // message scans every used position, and 16 bytes per object stream far faster than the
+    // records' cache lines.
+    struct Search_Entry
+    {
+        std::int64_t Last_Time;
+        std::uint64_t Account_Hash;
+    };
+    std::unique_ptr<Search_Entry[]> search_index;
+};
+
+// The countdown in seconds for a time-out in minutes; fits 32 bits thanks to the clamp.
+inline std::uint32_t Countdown_For(std::uint32_t minutes)
+{
+    return (minutes < Max_Ping_Timeout ? minutes : Max_Ping_Timeout) * 60U;
+}
