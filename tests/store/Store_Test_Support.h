@@ -1,0 +1,130 @@
+#pragma once
+
+#include "store/Data_File.h"
+#include "store/Event_Record.h"
+#include "store/Fixed_Text.h"
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary directory for each test.
+class Temp_Folder
+{
+public:
+    std::string File(const char* name) const { return dir.filePath(QString::fromUtf8(name)).toStdString(); }
+
+private:
+    QTemporaryDir dir;
+};
+
+inline std::vector<char> Read_File(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void Write_File(const std::string& path, const void* data, std::size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+inline void Write_Zero_File(const std::string& path, std::size_t size)
+{
+    const std::vector<char> zeros(size, 0);
+    Write_File(path, zeros.data(), zeros.size());
+}
+
+inline std::uint64_t File_Size(const std::string& path)
+{
+    return std::filesystem::file_size(path);
+}
+
+// Puts something in the data file's place that makes the next open fail (EISDIR).
+inline void Replace_With_Directory(const std::string& path)
+{
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+}
+
+// Keeps opens and seeks working while every write fails with ENOSPC.
+inline void Replace_With_Full_Device(const std::string& path)
+{
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/full", path);
+}
+
+inline Event_Record Make_Event(
+    const std::string& account, std::int64_t time, const char* qualifier_event = "1401")
+{
+    Event_Record record {};
+    Set_Fixed_Text(record.Receiver_Number, "01");
+    Set_Fixed_Text(record.Line_Number, "2");
+    Set_Fixed_Text(record.Account_Number, account);
+    Set_Fixed_Text(record.Qualifier_Event, qualifier_event);
+    Set_Fixed_Text(record.Group_Partition, "01");
+    Set_Fixed_Text(record.Zone_User, "003");
+    Set_Fixed_Text_Full(record.IP_Address, "192.168.100.200");
+    record.Time_Received = time;
+    record.Signal_Quality = 255;
+    return record;
+}
+
+// Makes one kind of file operation fail on demand while in scope, and counts the operations.
+class File_Faults
+{
+public:
+    File_Faults()
+    {
+        Reset_Counts();
+        Set_File_Fault_Hook(&Hook);
+    }
+    ~File_Faults()
+    {
+        Set_File_Fault_Hook(nullptr);
+        Fail_Operation = -1;
+        On_Operation = nullptr;
+    }
+    File_Faults(const File_Faults&) = delete;
+    File_Faults& operator=(const File_Faults&) = delete;
+
+    // The `skip`+1-th operation of this kind from now on fails with `error`, and every later one.
+    void Fail(File_Operation operation, int error, int skip = 0)
+    {
+        Fail_Error = error;
+        Skip = skip;
+        Fail_Operation = static_cast<int>(operation);
+    }
+    static int Count(File_Operation operation) { return Counts[static_cast<int>(operation)]; }
+    static void Reset_Counts()
+    {
+        for (auto& count : Counts)
+            count = 0;
+    }
+
+    // Called by the hook; a test may point it at a step to run on every operation.
+    static inline void (*On_Operation)(File_Operation) = nullptr;
+
+private:
+    static int Hook(File_Operation operation)
+    {
+        ++Counts[static_cast<int>(operation)];
+        if (On_Operation)
+            On_Operation(operation);
+        if (Fail_Operation != static_cast<int>(operation))
+            return 0;
+        return Skip-- > 0 ? 0 : Fail_Error.load();
+    }
+
+    static inline std::atomic<int> Counts[8] = {};
+    static inline std::atomic<int> Fail_Operation = -1;
+    static inline std::atomic<int> Fail_Error = 0;
+    static inline std::atomic<int> Skip = 0;
+};
