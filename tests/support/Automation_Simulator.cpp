@@ -316,6 +316,14 @@ std::vector<Received_Line> Automation_Simulator::Lines() const
     return shared.lines;
 }
 
+std::vector<Received_Line> Automation_Simulator::Lines_From(std::size_t first) const
+{
+    std::lock_guard lock(shared.mutex);
+    if (first >= shared.lines.size())
+        return {};
+    return {shared.lines.begin() + static_cast<std::ptrdiff_t>(first), shared.lines.end()};
+}
+
 std::size_t Automation_Simulator::Line_Count() const
 {
     std::lock_guard lock(shared.mutex);

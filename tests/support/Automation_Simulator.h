@@ -76,6 +76,8 @@ public:
     void Close_All();
 
     std::vector<Received_Line> Lines() const;
+    // The lines from index `first` on, so a poller need not copy what it has seen.
+    std::vector<Received_Line> Lines_From(std::size_t first) const;
     std::size_t Line_Count() const;
     std::vector<Simulated_Connection> Connections() const;
     // Bytes received after the last complete line, on any connection.
