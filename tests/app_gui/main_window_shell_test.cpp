@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -56,6 +57,33 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
                 QStringLiteral("Data Log"), QStringLiteral("-"), QStringLiteral("    Object List")}));
     EXPECT_FALSE(Find<QAction>("Meniu_Log")->isVisible());
     EXPECT_TRUE(Find<QAction>("ObjectList1")->font().bold());
+}
+
+// Pixels of a caption drawn in navy, counted generously for anti-aliased edges.
+int Navy_Pixels(const QImage& image, QRect area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            count += pixel.blue() >= 100 && pixel.blue() - pixel.red() > 60 && pixel.red() == pixel.green();
+        }
+    return count;
+}
+
+TEST_F(Main_Shell_Test, Tab_Captions_Are_Navy_And_Bold_Only_While_Active)
+{
+    Form->show();
+    auto* pages = Find<QTabWidget>("PageControl_Receiver");
+    QTabBar* tabs = pages->tabBar();
+    const QRect second = tabs->tabRect(1);
+    const int inactive = Navy_Pixels(tabs->grab().toImage(), second);
+    pages->setCurrentIndex(1);
+    const int active = Navy_Pixels(tabs->grab().toImage(), tabs->tabRect(1));
+    EXPECT_EQ(tabs->tabRect(1).width(), second.width());
+    EXPECT_GT(inactive, 50);
+    // The same caption in bold covers clearly more pixels.
+    EXPECT_GT(active, inactive + inactive / 8);
 }
 
 TEST_F(Main_Shell_Test, Start_In_Background_Box_Hints_Follow_Its_State)
