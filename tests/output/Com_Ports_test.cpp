@@ -182,9 +182,4 @@ TEST(Com_Ports_Choice_Test, NoPortsLeaveTheNameEmpty)
     EXPECT_EQ(Com_Port_Name(settings), "");
 }
 
-TEST(Com_Ports_Choice_Test, DevicePathIsTheNameOnPosix)
-{
-    EXPECT_EQ(Com_Port_Device_Path("/dev/ttyUSB0"), "/dev/ttyUSB0");
-}
-
 } // namespace
