@@ -33,12 +33,13 @@ inline Settings_Record Receiver_Settings(
     return settings;
 }
 
-// 32 distinct key bytes; modes 1 and 2 use the first 16 or 24 of them.
-inline Test_Key Test_Key_Bytes(std::uint8_t first = 0x21)
+// 32 printable key bytes, as an operator types them in text form: the key edit shows the stored
+// key as text up to its first zero byte and stores back what it shows, so bytes after a zero are lost.
+inline Test_Key Test_Key_Bytes(int seed = 0)
 {
     Test_Key key {};
     for (std::size_t i = 0; i < key.size(); ++i)
-        key[i] = static_cast<std::uint8_t>(first + 7 * i);
+        key[i] = static_cast<std::uint8_t>('!' + (seed + 7 * static_cast<int>(i)) % 94);
     return key;
 }
 

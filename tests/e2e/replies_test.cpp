@@ -98,7 +98,7 @@ TEST_F(Replies, WrongKeyGetsDuh)
     Start(Receiver_Settings(3, Test_Key_Bytes()));
     Test_Message message;
     message.token = "*ADM-CID";
-    EXPECT_EQ(Exchange(Build_Encrypted_Frame(message, 3, Test_Key_Bytes(0x40))).body, "\"DUH\"0001L0#1234[]");
+    EXPECT_EQ(Exchange(Build_Encrypted_Frame(message, 3, Test_Key_Bytes(40))).body, "\"DUH\"0001L0#1234[]");
 }
 
 TEST_F(Replies, BadCrcGetsNoReplyAndIsLogged)
@@ -170,7 +170,7 @@ TEST_P(Encrypted_Replies, EncryptedEventGetsEncryptedAckAndIsStored)
 TEST_P(Encrypted_Replies, EncryptedLinkTestGetsEncryptedAck)
 {
     const int mode = GetParam();
-    const Test_Key key = Test_Key_Bytes(0x90);
+    const Test_Key key = Test_Key_Bytes(90);
     Start(Receiver_Settings(mode, key));
     Test_Message message;
     message.token = "*NULL";
@@ -205,6 +205,19 @@ TEST_P(Encrypted_Replies, TimeSynchronisationAnswersNakAndStoresNothing)
     EXPECT_EQ(store->Next_Slot, 0u);
     EXPECT_EQ(Used_Event_Count(*store), 0u);
     EXPECT_EQ(Used_Object_Count(Read_Object_Table(m_runner)), 0u);
+}
+
+TEST_P(Encrypted_Replies, StoredKeyIsCutAtItsFirstZeroByte)
+{
+    const int mode = GetParam();
+    Test_Key stored = Test_Key_Bytes(5);
+    stored[9] = 0;
+    Start(Receiver_Settings(mode, stored));
+    Test_Key in_force = stored;
+    std::fill(in_force.begin() + 9, in_force.end(), 0);
+    Test_Message message;
+    message.token = "*ADM-CID";
+    EXPECT_EQ(Exchange(Build_Encrypted_Frame(message, mode, in_force), mode, in_force).token, "*ACK");
 }
 
 std::string Key_Size_Name(const ::testing::TestParamInfo<int>& parameter)
