@@ -257,12 +257,16 @@ private:
         return encrypted ? m_encrypted[account] : m_clear[account];
     }
 
-    // Sends on idle connections while messages are left and the rate (if any) allows.
+    // Sends on idle connections while messages are left and the rate (if any) allows. The scan
+    // goes round the connections so that at a low rate every connection takes its share and none
+    // sits idle long enough for the receiver to close it.
     void Start_Sends()
     {
-        for (Connection& connection : m_connections) {
+        for (std::size_t step = 0; step < m_connections.size(); ++step) {
             if (m_sent >= m_options.messages)
                 return;
+            Connection& connection = m_connections[m_next_connection];
+            m_next_connection = (m_next_connection + 1) % m_connections.size();
             if (connection.frame != nullptr || connection.fd < 0)
                 continue;
             if (m_options.rate > 0 && Clock::now() < Due_Time(m_sent))
@@ -356,6 +360,7 @@ private:
     std::vector<double> m_latencies_ms;
     Counts m_counts;
     long m_sent = 0;
+    std::size_t m_next_connection = 0;
     long m_done = 0;
     Clock::time_point m_start, m_end;
 };

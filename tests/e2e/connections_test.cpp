@@ -3,6 +3,8 @@
 
 #include "tests/e2e/E2E_Common.h"
 
+#include <QTcpServer>
+
 namespace {
 
 class Connections : public ::testing::Test
@@ -72,6 +74,43 @@ TEST_F(Connections, RefusedMessageGetsTheIdleTimeout)
     const int closed_after = m_client.Wait_For_Close(8000);
     EXPECT_GE(closed_after, 3900);
     EXPECT_NE(closed_after, -1);
+}
+
+TEST(Receiver_Port, PortInUseRetriedUntilFree)
+{
+    QTcpServer holder;
+    ASSERT_TRUE(holder.listen(QHostAddress::Any, 0));
+    const int port = holder.serverPort();
+    Program_Runner runner;
+    Settings_Record settings = Receiver_Settings();
+    settings.DC9_Port_Enable = 1;
+    settings.DC9_Port = port;
+    ASSERT_TRUE(runner.Write_Settings(settings));
+    ASSERT_TRUE(runner.Start());
+    const std::string opening = "Opening receiver port " + std::to_string(port);
+    const std::string opened = "Port " + std::to_string(port) + " is open.";
+    ASSERT_TRUE(runner.Wait_For_Log(opening, 10000)) << runner.Standard_Error();
+    QThread::msleep(1500);
+    EXPECT_EQ(Find_Log_Line(runner, opened), "") << runner.Standard_Error();
+    holder.close();
+    // The next attempt comes 10 s after the failed one.
+    ASSERT_TRUE(runner.Wait_For_Log(opened, 12000)) << runner.Standard_Error();
+    const auto lines = runner.Log_Lines();
+    int attempts = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!lines[i].ends_with(opening))
+            continue;
+        ++attempts;
+        // The failed attempt is followed by the socket layer's error text.
+        if (attempts == 1 && i + 1 < lines.size()) {
+            EXPECT_FALSE(lines[i + 1].ends_with(opened)) << runner.Standard_Error();
+            EXPECT_GT(lines[i + 1].size(), 21u) << runner.Standard_Error();
+        }
+    }
+    EXPECT_EQ(attempts, 2) << runner.Standard_Error();
+    DC09_Test_Client client;
+    ASSERT_TRUE(client.Connect(port));
+    EXPECT_EQ(Decode_Reply(client.Exchange(Build_Clear_Frame(Test_Message {}))).token, "ACK");
 }
 
 } // namespace
