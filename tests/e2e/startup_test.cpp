@@ -157,7 +157,8 @@ TEST_F(Startup, TerminateEndsInOrderWithEveryEventSaved)
     Send_Events(count);
     // New events reach the file within about 100 ms of their acknowledgement.
     QThread::msleep(300);
-    EXPECT_EQ(m_runner.Stop(10000), std::optional<int>(0)) << m_runner.Standard_Error();
+    EXPECT_EQ(m_runner.Stop(10000), std::optional<int>(0)) << m_runner.Exit_Description() << "\n"
+                                                           << m_runner.Standard_Error();
 
     const auto lines = m_runner.Log_Lines();
     ASSERT_FALSE(lines.empty());

@@ -224,6 +224,16 @@ void Program_Runner::Kill()
     m_process.waitForFinished(10000);
 }
 
+std::string Program_Runner::Exit_Description() const
+{
+    if (Is_Running())
+        return "running";
+    // After a crash QProcess reports the terminating signal as the exit code on POSIX systems.
+    if (m_process.exitStatus() == QProcess::CrashExit)
+        return "crashed (signal " + std::to_string(m_process.exitCode()) + ")";
+    return "exit code " + std::to_string(m_process.exitCode());
+}
+
 Program_Runner::Copy_Result Program_Runner::Run_Second_Copy(int timeout_ms) const
 {
     QProcess copy;

@@ -57,6 +57,8 @@ public:
     std::optional<int> Stop(int timeout_ms = 10000);
     // SIGKILL and reap.
     void Kill();
+    // How the last run ended, for failure messages: "exit code N", "crashed (signal N)", "running".
+    std::string Exit_Description() const;
 
     struct Copy_Result
     {
