@@ -106,6 +106,9 @@ bool Program::Start()
     ping_timer->start();
     serial_receiver->Start();
     monitor->Start();
+    // A bulk change of a store waits for a line that is awaiting its answer, at most as long as
+    // the answer wait plus a file write.
+    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
 
     Watch_Termination_Requests(this, [this] {
         End();
@@ -170,7 +173,7 @@ void Program::Create_Output_Side()
 
 void Program::Wire_Serial_Page()
 {
-    com_settings = std::make_unique<TForm_Com_Settings>(
+    com_settings = new TForm_Com_Settings(
         settings, [this] { window->Check_Settings_Changed(); }, window.get());
     window->Hooks.Serial_Settings_Refresh
         = [this](bool transport_closed) { com_settings->Refresh_Baud_Rate(transport_closed); };
@@ -256,6 +259,7 @@ void Program::End()
     receiver->Stop();
     output_link->Stop();
 
+    Set_Store_Gate_Drain({});
     const bool monitor_ended = Stop_Worker(*monitor);
     const bool serial_receiver_ended = Stop_Worker(*serial_receiver);
     workers_ended = monitor_ended && serial_receiver_ended;

@@ -77,7 +77,7 @@ private:
     std::unique_ptr<Object_Table> objects;
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<TMain_Form> window;
-    std::unique_ptr<TForm_Com_Settings> com_settings;
+    TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it
     std::unique_ptr<Receiver_Port> receiver;
     std::unique_ptr<Output_Link> output_link;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;

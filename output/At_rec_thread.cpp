@@ -4,65 +4,18 @@
 #include "output/Link_State.h"
 #include "store/Sync_Events.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-
-namespace {
-
-// Sleeps, but wakes at once when the thread is asked to end.
-void Pause(int milliseconds, std::stop_token stop)
-{
-    std::mutex mutex;
-    std::condition_variable_any never;
-    std::unique_lock lock(mutex);
-    never.wait_for(lock, stop, std::chrono::milliseconds(milliseconds), [] { return false; });
-}
-
-} // namespace
-
 AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
     : links(links_)
     , window_call(window_call_)
     , work(std::move(work_))
 { }
 
-AT_Rec_Thread::~AT_Rec_Thread()
-{
-    if (thread.joinable()) {
-        thread.request_stop();
-        thread.join();
-    }
-}
-
-void AT_Rec_Thread::Start()
-{
-    finished.store(false, std::memory_order_release);
-    thread = std::jthread([this](std::stop_token stop) { Execute(stop); });
-}
-
-void AT_Rec_Thread::Request_Stop()
-{
-    thread.request_stop();
-}
-
-void AT_Rec_Thread::Release()
-{
-    if (!thread.joinable())
-        return;
-    if (Finished())
-        thread.join();
-    else
-        thread.detach();
-}
-
 void AT_Rec_Thread::Execute(std::stop_token stop)
 {
     while (!stop.stop_requested()) {
         Poll(stop);
-        Pause(Poll_Pause_Ms, stop);
+        Worker_Thread::Pause(Poll_Pause_Ms, stop);
     }
-    finished.store(true, std::memory_order_release);
 }
 
 void AT_Rec_Thread::Poll(std::stop_token stop)
@@ -84,7 +37,7 @@ void AT_Rec_Thread::Poll(std::stop_token stop)
         if (error.Code == Comm_Error_Not_Open)
             return;
         Report_Error(error.System_Code, stop);
-        Pause(Error_Pause_Ms, stop);
+        Worker_Thread::Pause(Error_Pause_Ms, stop);
     }
 }
 

@@ -2,13 +2,13 @@
 
 #include "app/Log_Writer.h"
 #include "output/Window_Thread_Call.h"
+#include "output/Worker_Thread.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
 #include <string>
-#include <thread>
 
 class Comm_Port;
 class Manual_Reset_Event;
@@ -35,17 +35,16 @@ public:
     };
 
     AT_Rec_Thread(Links links, Window_Thread_Call window_call, Window_Work work);
-    ~AT_Rec_Thread();
     AT_Rec_Thread(const AT_Rec_Thread&) = delete;
     AT_Rec_Thread& operator=(const AT_Rec_Thread&) = delete;
 
-    void Start();
-    void Request_Stop();
-    // Set as the very last thing the thread does; shutdown waits on it.
-    bool Finished() const { return finished.load(std::memory_order_acquire); }
-    // After Finished(): joins. A thread that did not finish is let go, and whatever it uses must
-    // then stay allocated until the process ends.
-    void Release();
+    void Start()
+    {
+        worker.Start([this](std::stop_token stop) { Execute(stop); });
+    }
+    void Request_Stop() { worker.Request_Stop(); }
+    bool Finished() const { return worker.Finished(); }
+    void Release() { worker.Release(); }
 
     // The operating system's code of the last receive error; 0 until one happened.
     std::int32_t Last_Error() const { return serial_error.load(std::memory_order_acquire); }
@@ -62,6 +61,5 @@ private:
     Window_Thread_Call window_call;
     Window_Work work;
     std::atomic<std::int32_t> serial_error {0};
-    std::atomic<bool> finished {false};
-    std::jthread thread; // last: it starts after, and is joined before, everything it uses
+    Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };

@@ -8,8 +8,7 @@
 #include "store/Object_Table.h"
 #include "store/Sync_Events.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -27,38 +26,8 @@ Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_cal
     , work(std::move(work_))
 { }
 
-Monitoring_Thread::~Monitoring_Thread()
-{
-    if (thread.joinable()) {
-        thread.request_stop();
-        thread.join();
-    }
-}
-
-void Monitoring_Thread::Start()
-{
-    finished.store(false, std::memory_order_release);
-    thread = std::jthread([this](std::stop_token stop) { Execute(stop); });
-}
-
-void Monitoring_Thread::Request_Stop()
-{
-    thread.request_stop();
-}
-
-void Monitoring_Thread::Release()
-{
-    if (!thread.joinable())
-        return;
-    if (Finished())
-        thread.join();
-    else
-        thread.detach();
-}
-
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
 {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
     const auto until = std::chrono::steady_clock::now() + limit;
     while (line_outstanding.load()) {
         if (std::chrono::steady_clock::now() >= until)
@@ -74,19 +43,10 @@ bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) cons
 bool Monitoring_Thread::Claim_Line()
 {
     line_outstanding.store(true);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
     if (links.Store_Gate.Is_Set())
         return true;
     line_outstanding.store(false);
     return false;
-}
-
-void Monitoring_Thread::Pause(int milliseconds, std::stop_token stop)
-{
-    std::mutex mutex;
-    std::condition_variable_any never;
-    std::unique_lock lock(mutex);
-    never.wait_for(lock, stop, std::chrono::milliseconds(milliseconds), [] { return false; });
 }
 
 void Monitoring_Thread::Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop)
@@ -124,7 +84,6 @@ void Monitoring_Thread::Execute(std::stop_token stop)
             Event_Pass(stop);
         Pause(Cycle_Pause_Ms, stop);
     }
-    finished.store(true, std::memory_order_release);
 }
 
 void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)

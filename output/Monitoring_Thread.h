@@ -3,13 +3,13 @@
 #include "app/Log_Writer.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
+#include "output/Worker_Thread.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
 class Comm_Port;
 class Event_Store;
@@ -50,17 +50,16 @@ public:
     };
 
     Monitoring_Thread(Links links, Window_Thread_Call window_call, Window_Work work);
-    ~Monitoring_Thread();
     Monitoring_Thread(const Monitoring_Thread&) = delete;
     Monitoring_Thread& operator=(const Monitoring_Thread&) = delete;
 
-    void Start();
-    void Request_Stop();
-    // Set as the very last thing the thread does; shutdown waits on it.
-    bool Finished() const { return finished.load(std::memory_order_acquire); }
-    // After Finished(): joins. A thread that did not finish is let go, and whatever it uses must
-    // then stay allocated until the process ends.
-    void Release();
+    void Start()
+    {
+        worker.Start([this](std::stop_token stop) { Execute(stop); });
+    }
+    void Request_Stop() { worker.Request_Stop(); }
+    bool Finished() const { return worker.Finished(); }
+    void Release() { worker.Release(); }
 
     // For bulk changes of the stores: after closing the store gate, wait until a line that was
     // already under way has been answered and marked (bounded by `limit`). True when none is.
@@ -86,7 +85,7 @@ private:
     void Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop);
     void Link_Error(const char* text, std::stop_token stop) { Log(text, Log_Red, true, stop); }
     void Refresh_Event_List(std::stop_token stop);
-    void Pause(int milliseconds, std::stop_token stop);
+    static void Pause(int milliseconds, std::stop_token stop) { Worker_Thread::Pause(milliseconds, stop); }
     bool Link_Ready() const;
 
     Links links;
@@ -96,6 +95,5 @@ private:
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
     std::atomic<bool> line_outstanding {false};
-    std::jthread thread;
-    std::atomic<bool> finished {false};
+    Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };

@@ -8,7 +8,7 @@ void Manual_Reset_Event::Set()
         // The store happens under the mutex so that a waiter between its test and its sleep
         // cannot miss the wake-up.
         std::lock_guard lock(mutex);
-        signalled.store(true, std::memory_order_release);
+        signalled.store(true);
     }
     changed.notify_all();
 }
@@ -16,7 +16,7 @@ void Manual_Reset_Event::Set()
 void Manual_Reset_Event::Reset()
 {
     std::lock_guard lock(mutex);
-    signalled.store(false, std::memory_order_release);
+    signalled.store(false);
 }
 
 bool Manual_Reset_Event::Wait_For(std::chrono::milliseconds timeout)
@@ -31,9 +31,24 @@ bool Manual_Reset_Event::Wait(std::stop_token stop)
     return changed.wait(lock, stop, [this] { return Is_Set(); });
 }
 
+namespace {
+
+// Set at start-up before the output thread runs and cleared at the end; the window thread alone
+// uses it.
+std::function<void()> Store_Gate_Drain;
+
+} // namespace
+
+void Set_Store_Gate_Drain(std::function<void()> drain)
+{
+    Store_Gate_Drain = std::move(drain);
+}
+
 Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate)
     : gate(store_gate)
 {
     gate.Reset();
     std::this_thread::sleep_for(Store_Gate_Settle_Time);
+    if (Store_Gate_Drain)
+        Store_Gate_Drain();
 }

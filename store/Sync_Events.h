@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <stop_token>
 
@@ -19,8 +20,10 @@ public:
     void Set();
     void Reset();
 
-    // The zero-wait test; needs no lock, so a pass may poll it before every slot.
-    bool Is_Set() const { return signalled.load(std::memory_order_acquire); }
+    // The zero-wait test; needs no lock, so a pass may poll it before every slot. Sequentially
+    // consistent, like Set and Reset, so a worker that announces work and then tests the gate
+    // pairs with a window thread that closes the gate and then looks for that work.
+    bool Is_Set() const { return signalled.load(); }
 
     // True when the event was signalled within the time-out.
     bool Wait_For(std::chrono::milliseconds timeout);
@@ -57,7 +60,13 @@ private:
 // gate and give a pass of the output thread this long to notice before they touch the block.
 inline constexpr std::chrono::milliseconds Store_Gate_Settle_Time {50};
 
-// Closes the gate and waits the settle time; opens the gate again on every way out of the scope.
+// A line the output thread sent before the gate closed is still answered and marked after it: the
+// output thread registers how to wait for that (bounded), and every fence waits for it after the
+// settle time, so a bulk change never races a late acknowledgement.
+void Set_Store_Gate_Drain(std::function<void()> drain);
+
+// Closes the gate, waits the settle time and the drain; opens the gate again on every way out of
+// the scope.
 class Store_Gate_Fence
 {
 public:

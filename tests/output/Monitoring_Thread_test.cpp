@@ -270,3 +270,33 @@ TEST(Window_Thread_Call, RunsOnTheWindowThreadAndWaits)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Monitoring_Thread_Test, BulkChangeWaitsForTheLineAwaitingItsAnswer)
+{
+    // The answer comes 400 ms after the line, from another thread, as a slow automation
+    // software's would; the fence is closed while the line is out.
+    std::atomic<bool> line_out {false};
+    std::jthread late_answer;
+    answer = [&](const std::string&) {
+        line_out = true;
+        late_answer = std::jthread([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            reply.Deliver(Answer_ACK);
+        });
+        return -1;
+    };
+    events.Append_Event(Event("1234", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
+    ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
+    {
+        Store_Gate_Fence fence(gate);
+        EXPECT_EQ(events.Status(0), 7) << "the fence returned before the answered line was marked";
+    }
+    Set_Store_Gate_Drain({});
+}
+
+} // namespace
