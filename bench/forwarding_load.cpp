@@ -223,6 +223,14 @@ public:
         return true;
     }
 
+    // The end of the program's log, to go with a failure.
+    void Print_Log_Tail(std::size_t count) const
+    {
+        const auto lines = session.runner.Log_Lines();
+        for (std::size_t i = lines.size() > count ? lines.size() - count : 0; i < lines.size(); ++i)
+            std::fprintf(stderr, "  log: %s\n", lines[i].c_str());
+    }
+
     void Stop()
     {
         const std::size_t errors = Count_Log_Lines(session.runner, "Link error");
@@ -253,8 +261,13 @@ private:
                 return Fail("cannot connect to the receiver port");
             batch.sent_at[i] = Clock::now();
             const Test_Reply reply = Decode_Reply(client.Exchange(batch.frames[i]));
-            if (reply.token != "ACK")
-                return Fail("event " + std::to_string(i) + " answered \"" + reply.token + "\"");
+            if (reply.token != "ACK") {
+                const auto waited
+                    = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - batch.sent_at[i]);
+                return Fail("event " + std::to_string(i) + " of account " + batch.account + " answered \""
+                    + reply.token + "\" after " + std::to_string(waited.count()) + " ms; connection "
+                    + (client.Is_Connected() ? "open" : "closed"));
+            }
         }
         return true;
     }
@@ -310,9 +323,13 @@ private:
 int main(int argc, char* argv[])
 {
     const Options options = Parse_Options(argc, argv);
+    // Figures and failures in the order they happen, also when the output is a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCoreApplication application(argc, argv);
     Load_Run run(options);
     const bool done = run.Start() && run.Backlog_Phase() && run.Live_Phase() && run.Latency_Phase();
+    if (!done)
+        run.Print_Log_Tail(20);
     run.Stop();
     return done ? 0 : 1;
 }
