@@ -150,25 +150,23 @@ void Program::Create_Output_Side()
             .Show_Answer =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
                     // Not awaited: the Data Log line waits its turn on the window thread.
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, answer, when] {
-                            if (!window->Data_Log_Visible())
-                                return;
-                            const QTime time = QDateTime::fromMSecsSinceEpoch(
-                                std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch())
-                                    .count())
-                                                   .time();
-                            window->Data_Log_Add(QString::asprintf("%02u:%02u:%02u:%u  RX: %u", time.hour(),
-                                time.minute(), time.second(), time.msec(), answer));
-                        },
-                        Qt::QueuedConnection);
+                    Window_Thread_Call(this).Post([this, answer, when] { Show_Answer(answer, when); });
                 },
             .Send_Tcp =
                 [this](const char* line, std::size_t size, bool heartbeat) {
                     return output_link->Send_Tcp(line, size, heartbeat) == Output_Link::Send_Outcome::Sent;
                 },
         });
+}
+
+void Program::Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_point when)
+{
+    if (!window->Data_Log_Visible())
+        return;
+    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
+    const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
+    window->Data_Log_Add(QString::asprintf(
+        "%02u:%02u:%02u:%u  RX: %u", time.hour(), time.minute(), time.second(), time.msec(), answer));
 }
 
 void Program::Wire_Serial_Page()

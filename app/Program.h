@@ -7,6 +7,9 @@
 
 #include <QObject>
 
+#include <chrono>
+#include <cstdint>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,6 +60,7 @@ private:
     void Wire_Serial_Page();
     void Com_Ports_AvailableExecute();
     void Play_Notification();
+    void Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_point when);
     template<typename Worker> bool Stop_Worker(Worker& worker);
 
     Single_Instance instance;

@@ -18,26 +18,47 @@ struct Call_State
     bool Abandoned = false;
 };
 
+// Qt's posted-event queue does order the hand-over, but behind locks that a thread checker cannot
+// see into. Posting under this lock and taking it before touching what was handed over makes the
+// ordering explicit: what the worker wrote before posting is visible to the work, provably.
+std::mutex Hand_Over_Lock;
+
+template<typename Work> void Post_Ordered(QObject* target, Work work)
+{
+    std::lock_guard lock(Hand_Over_Lock);
+    QMetaObject::invokeMethod(
+        target,
+        [work = std::move(work)]() mutable {
+            {
+                std::lock_guard seen(Hand_Over_Lock);
+            }
+            work();
+        },
+        Qt::QueuedConnection);
+}
+
 } // namespace
+
+void Window_Thread_Call::Post(std::function<void()> work) const
+{
+    Post_Ordered(target, std::move(work));
+}
 
 bool Window_Thread_Call::Run(std::function<void()> work, std::stop_token stop) const
 {
     auto state = std::make_shared<Call_State>();
-    QMetaObject::invokeMethod(
-        target,
-        [state, work = std::move(work)] {
-            {
-                std::lock_guard lock(state->Mutex);
-                if (state->Abandoned)
-                    return;
-                state->Running = true;
-            }
-            work();
+    Post_Ordered(target, [state, work = std::move(work)] {
+        {
             std::lock_guard lock(state->Mutex);
-            state->Done = true;
-            state->Done_Changed.notify_all();
-        },
-        Qt::QueuedConnection);
+            if (state->Abandoned)
+                return;
+            state->Running = true;
+        }
+        work();
+        std::lock_guard lock(state->Mutex);
+        state->Done = true;
+        state->Done_Changed.notify_all();
+    });
 
     std::unique_lock lock(state->Mutex);
     // A stop leaves the wait unless the work is already running: then it is finished first, as

@@ -20,6 +20,9 @@ public:
     // True when the work has run; false when the stop came first.
     bool Run(std::function<void()> work, std::stop_token stop) const;
 
+    // Queues work for the window thread without waiting for it.
+    void Post(std::function<void()> work) const;
+
 private:
     QObject* target;
 };
