@@ -4,27 +4,29 @@
 #include <cstddef>
 #include <cstdint>
 
-static_assert(std::endian::native == std::endian::little, "the settings file is a little-endian image of memory");
+static_assert(
+    std::endian::native == std::endian::little, "the settings file is a little-endian image of memory");
 
 // The 256-byte settings record, byte for byte the settings file "tarvel.cfg".
 #pragma pack(push, 1)
-struct Settings_Record {
+struct Settings_Record
+{
     std::uint8_t DC9_Port_Enable;
     std::int32_t DC9_Port;
     std::int32_t DC9_Conn_Timeout;
-    std::uint8_t DC9_AES_Mode;          // 0 off, 1 AES-128, 2 AES-192, 3 AES-256
+    std::uint8_t DC9_AES_Mode; // 0 off, 1 AES-128, 2 AES-192, 3 AES-256
     std::uint8_t Reserved_10[6];
     std::uint8_t DC9_Encoding_Key[32];
-    std::uint8_t Out_Port_Type;         // 0 closed, 1 TCP/IP, 2 serial
-    std::uint8_t Mon_Server_Mode;       // 1 server, 0 client
+    std::uint8_t Out_Port_Type; // 0 closed, 1 TCP/IP, 2 serial
+    std::uint8_t Mon_Server_Mode; // 1 server, 0 client
     std::int32_t Mon_Port;
     std::int8_t Test_Rec_Nr;
     std::uint8_t Reserved_55[9];
     char Out_IP[16];
-    char COM_Nr[6];                     // a port name of at most 5 bytes
+    char COM_Nr[6]; // a port name of at most 5 bytes
     std::int32_t COM_Baud;
     std::int32_t Test_Heartbeat_Period;
-    std::uint8_t Report_Format;         // 0 "SG MLR2-DG", 1 "SG MLR2000"
+    std::uint8_t Report_Format; // 0 "SG MLR2-DG", 1 "SG MLR2000"
     std::uint8_t Time_Synch;
     std::int32_t Format_Mark;
     std::uint8_t Reserved_100[12];

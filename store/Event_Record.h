@@ -4,22 +4,24 @@
 #include <cstddef>
 #include <cstdint>
 
-static_assert(std::endian::native == std::endian::little, "the data files are little-endian images of memory");
+static_assert(
+    std::endian::native == std::endian::little, "the data files are little-endian images of memory");
 
 // One stored event: 80 bytes, the exact image of a slot of the event file "tarvel.dat".
 #pragma pack(push, 1)
-struct Event_Record {
-    std::uint8_t Status;             // Status_* bits; 0 = free slot
+struct Event_Record
+{
+    std::uint8_t Status; // Status_* bits; 0 = free slot
     char Receiver_Number[7];
     char Line_Number[7];
     char Account_Number[17];
-    char Qualifier_Event[5];         // "1401", "NULL" for a link test, or empty
+    char Qualifier_Event[5]; // "1401", "NULL" for a link test, or empty
     char Group_Partition[3];
     char Zone_User[4];
     std::uint8_t Reserved_44[4];
-    std::int64_t Time_Received;      // reception time, seconds since 1970 UTC
-    char IP_Address[16];             // may be full with no terminator
-    std::int32_t Signal_Quality;     // 0..255, 255 = not reported
+    std::int64_t Time_Received; // reception time, seconds since 1970 UTC
+    char IP_Address[16]; // may be full with no terminator
+    std::int32_t Signal_Quality; // 0..255, 255 = not reported
     std::uint8_t Reserved_76[4];
 };
 #pragma pack(pop)
@@ -36,14 +38,15 @@ static_assert(offsetof(Event_Record, IP_Address) == 56);
 static_assert(offsetof(Event_Record, Signal_Quality) == 72);
 
 inline constexpr std::uint8_t Status_Used = 1;
-inline constexpr std::uint8_t Status_Saved = 2;      // in memory only
+inline constexpr std::uint8_t Status_Saved = 2; // in memory only
 inline constexpr std::uint8_t Status_Reported = 4;
 
 inline constexpr std::uint32_t Event_Slot_Count = 4096;
 
 // The whole ring, the exact image of the event file.
 #pragma pack(push, 1)
-struct Event_Store_Image {
+struct Event_Store_Image
+{
     std::uint32_t Next_Slot;
     Event_Record Slot[Event_Slot_Count];
 };

@@ -4,25 +4,27 @@
 #include <cstddef>
 #include <cstdint>
 
-static_assert(std::endian::native == std::endian::little, "the data files are little-endian images of memory");
+static_assert(
+    std::endian::native == std::endian::little, "the data files are little-endian images of memory");
 
 // One supervised account: 88 bytes, the exact image of a record of the object file "latevn.dat".
 #pragma pack(push, 1)
-struct Object_Record {
-    std::int64_t Last_Time;          // Time_Received of the last message; 0 = free position
-    char Account_Number[17];         // the key of the list
+struct Object_Record
+{
+    std::int64_t Last_Time; // Time_Received of the last message; 0 = free position
+    char Account_Number[17]; // the key of the list
     char Receiver_Number[7];
     char Line_Number[7];
     char Qualifier_Event[5];
     char Group_Partition[3];
     char Zone_User[4];
-    char IP_Address[16];             // may be full with no terminator
+    char IP_Address[16]; // may be full with no terminator
     std::uint8_t Reserved_67[5];
-    std::uint8_t Signal_Quality;     // 255 = not reported
-    std::uint8_t Supervision_Flags;  // Flag_* bits, changed only by atomic single-bit operations
+    std::uint8_t Signal_Quality; // 255 = not reported
+    std::uint8_t Supervision_Flags; // Flag_* bits, changed only by atomic single-bit operations
     std::uint8_t Reserved_74[2];
-    std::uint32_t Ping_Timeout;      // minutes; 0 = not supervised
-    std::uint32_t Ping_Countdown;    // seconds; 0 = expired or not supervised
+    std::uint32_t Ping_Timeout; // minutes; 0 = not supervised
+    std::uint32_t Ping_Countdown; // seconds; 0 = expired or not supervised
     std::uint8_t Reserved_84[4];
 };
 #pragma pack(pop)
