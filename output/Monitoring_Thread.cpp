@@ -127,7 +127,7 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     }
 }
 
-bool Monitoring_Thread::Save_Pass(std::stop_token stop)
+void Monitoring_Thread::Save_Pass(std::stop_token stop)
 {
     const Save_Result saved = links.Events.Save_New_Events();
     if (saved.Result.Failed()) {
@@ -136,7 +136,6 @@ bool Monitoring_Thread::Save_Pass(std::stop_token stop)
     }
     if (saved.File_Opened)
         Refresh_Event_List(stop);
-    return !saved.Result.Failed();
 }
 
 Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop)
@@ -228,17 +227,17 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
     }
 }
 
-bool Monitoring_Thread::Send_Serial(std::stop_token stop)
+void Monitoring_Thread::Send_Serial(std::stop_token stop)
 {
     Comm_Port& port = links.Serial_Port;
+    // A closed port sends nothing; the answer wait then reports the missing answer.
     if (!port.Is_Open())
-        return true;
+        return;
     try {
         port.Write(line);
     } catch (const ECommError& error) {
         Log("COM port error: " + std::to_string(error.System_Code), Log_Red, false, stop);
     }
-    return true;
 }
 
 Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(

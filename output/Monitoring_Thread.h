@@ -76,11 +76,11 @@ private:
 
     void Execute(std::stop_token stop);
     void Heartbeat_Step(std::stop_token stop);
-    bool Save_Pass(std::stop_token stop);
+    void Save_Pass(std::stop_token stop);
     Next Supervision_Pass(std::stop_token stop);
     void Event_Pass(std::stop_token stop);
     Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
-    bool Send_Serial(std::stop_token stop);
+    void Send_Serial(std::stop_token stop);
     bool Claim_Line();
     void Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop);
     void Link_Error(const char* text, std::stop_token stop) { Log(text, Log_Red, true, stop); }
