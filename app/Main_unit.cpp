@@ -25,6 +25,8 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
+#include <cstdio>
+
 TMain_Form* Main_Form = nullptr;
 
 namespace {
@@ -346,8 +348,12 @@ void TMain_Form::Enter_Background_Mode()
     hide();
     setWindowState(windowState() | Qt::WindowMinimized);
     TrayIcon1->show();
-    TrayIcon1->showMessage(QStringLiteral("SIA-IP Receiver notification"),
-        QStringLiteral("The application is running in background mode"), QSystemTrayIcon::Information, 5000);
+    const QString title = QStringLiteral("SIA-IP Receiver notification");
+    const QString text = QStringLiteral("The application is running in background mode");
+    TrayIcon1->showMessage(title, text, QSystemTrayIcon::Information, 5000);
+    // Without a notification area (a service, a head-less receiver) the notice goes to the console.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
 }
 
 void TMain_Form::TrayIcon1Click()

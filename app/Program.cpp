@@ -53,7 +53,7 @@ Program::~Program()
     window.reset();
 }
 
-bool Program::Start()
+bool Program::Start(bool background_this_run)
 {
     if (!instance.Acquire("Velmor.exe")) {
         System_Beep();
@@ -114,7 +114,7 @@ bool Program::Start()
         End();
         QCoreApplication::exit(0);
     });
-    Enter_Start_Mode();
+    Enter_Start_Mode(background_this_run);
     return true;
 }
 
@@ -209,10 +209,12 @@ void Program::Play_Notification()
     notification->play();
 }
 
-void Program::Enter_Start_Mode()
+void Program::Enter_Start_Mode(bool background_this_run)
 {
+    // The box shows the stored setting: a run started hidden from the command line must not make
+    // the settings look edited, or closing would offer to save that run's mode.
     window->Set_Start_In_Background_Box(settings.Start_In_Background == 1);
-    if (settings.Start_In_Background == 1) {
+    if (settings.Start_In_Background == 1 || background_this_run) {
         // Never shown: straight to the notification area.
         window->Enter_Background_Mode();
     } else {

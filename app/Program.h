@@ -39,8 +39,9 @@ public:
     ~Program() override;
 
     // The start-up sequence. False when the process must end at once with exit code 0 (another
-    // copy runs, or the settings folder can't be created).
-    bool Start();
+    // copy runs, or the settings folder can't be created). `background_this_run` starts hidden
+    // whatever the stored setting says, and leaves that setting as it is.
+    bool Start(bool background_this_run = false);
 
     // The program end, in order: gate closed, answer wait woken, timers and sockets stopped,
     // workers asked to end and awaited with the window thread's queue served, last save pass,
@@ -55,7 +56,7 @@ public:
 
 private:
     void Write_Startup_Line();
-    void Enter_Start_Mode();
+    void Enter_Start_Mode(bool background_this_run);
     void Create_Output_Side();
     void Wire_Serial_Page();
     void Com_Ports_AvailableExecute();

@@ -130,10 +130,11 @@ std::string Program_Runner::Read_Log_Files() const
     return text;
 }
 
-bool Program_Runner::Start()
+bool Program_Runner::Start(const QStringList& arguments)
 {
     if (Is_Running())
         return false;
+    m_process.setArguments(arguments);
     std::error_code error;
     m_stderr_offset
         = fs::exists(m_stderr_path) ? static_cast<qint64>(fs::file_size(m_stderr_path, error)) : 0;
@@ -234,12 +235,18 @@ std::string Program_Runner::Exit_Description() const
     return "exit code " + std::to_string(m_process.exitCode());
 }
 
-Program_Runner::Copy_Result Program_Runner::Run_Second_Copy(int timeout_ms) const
+Program_Runner::Copy_Result Program_Runner::Run_Second_Copy(
+    int timeout_ms, const QStringList& arguments, bool no_display) const
 {
     QProcess copy;
     copy.setProgram(QStringLiteral(VELMOR_BINARY));
-    copy.setProcessEnvironment(Environment());
-    copy.setStandardOutputFile(QProcess::nullDevice());
+    copy.setArguments(arguments);
+    QProcessEnvironment environment = Environment();
+    if (no_display) {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(QString::fromLatin1(name));
+    }
+    copy.setProcessEnvironment(environment);
     Copy_Result result;
     copy.start();
     if (!copy.waitForStarted(10000))
@@ -252,5 +259,6 @@ Program_Runner::Copy_Result Program_Runner::Run_Second_Copy(int timeout_ms) cons
         result.exit_code = copy.exitCode();
     }
     result.standard_error = copy.readAllStandardError().toStdString();
+    result.standard_output = copy.readAllStandardOutput().toStdString();
     return result;
 }

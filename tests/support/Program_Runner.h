@@ -40,7 +40,7 @@ public:
     // Every monthly log file of the data folder, oldest first, joined.
     std::string Read_Log_Files() const;
 
-    bool Start();
+    bool Start(const QStringList& arguments = {});
     bool Is_Running() const;
     // Polls standard error (written since the last start) for a line containing `text`.
     bool Wait_For_Log(std::string_view text, int timeout_ms);
@@ -65,9 +65,12 @@ public:
         bool finished = false;
         int exit_code = -1;
         std::string standard_error;
+        std::string standard_output;
     };
     // Runs a second copy with the same home and runtime folder until it ends (killed after timeout_ms).
-    Copy_Result Run_Second_Copy(int timeout_ms) const;
+    // `no_display` takes every display setting away, offscreen included.
+    Copy_Result Run_Second_Copy(
+        int timeout_ms, const QStringList& arguments = {}, bool no_display = false) const;
 
 private:
     QProcessEnvironment Environment() const;
