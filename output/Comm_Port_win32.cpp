@@ -123,9 +123,9 @@ std::uint32_t Comm_Port::Bytes_Waiting()
 std::uint8_t Comm_Port::Read_Byte()
 {
     const HANDLE handle = As_Handle(Handle_Or_Throw_Not_Open());
-    std::uint8_t byte = 0;
+    std::uint8_t received = 0;
     DWORD count = 0;
-    if (!::ReadFile(handle, &byte, 1, &count, nullptr))
+    if (!::ReadFile(handle, &received, 1, &count, nullptr))
         throw ECommError {Comm_Error_Read, Last_Error()};
-    return byte;
+    return received;
 }

@@ -101,6 +101,9 @@ std::string Error_Text(int error)
         static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string result(text ? text : "", length);
     LocalFree(text);
+    // The system's text ends in a line break; the log line it goes into must not.
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
+        result.pop_back();
     return result;
 }
 

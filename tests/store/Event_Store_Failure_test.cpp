@@ -31,7 +31,7 @@ TEST_F(Event_Store_Failure_Test, SaveOpenFailureEndsThePassBeforeAnyWrite)
     Replace_With_Directory(path);
     const Save_Result result = store.Save_New_Events();
     EXPECT_EQ(result.Result.Failure, Event_File_Failure::Open);
-    EXPECT_EQ(result.Result.Error, EISDIR);
+    EXPECT_EQ(result.Result.Error, Is_Directory_Error);
     EXPECT_FALSE(result.File_Opened);
     EXPECT_EQ(result.Saved, 0u);
     EXPECT_EQ(store.Status(0), Status_Used);
@@ -40,7 +40,7 @@ TEST_F(Event_Store_Failure_Test, SaveOpenFailureEndsThePassBeforeAnyWrite)
 TEST_F(Event_Store_Failure_Test, SaveOpenNeverCreatesAMissingFile)
 {
     std::filesystem::remove(path);
-    EXPECT_EQ(store.Save_New_Events().Result.Error, ENOENT);
+    EXPECT_EQ(store.Save_New_Events().Result.Error, Not_Found_Error);
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -68,10 +68,10 @@ TEST_F(Event_Store_Failure_Test, SaveSeekFailureKeepsRecordsNewAndSkipsNextSlot)
 
 TEST_F(Event_Store_Failure_Test, SaveWriteFailureLeavesTheRecordUnsaved)
 {
-    Replace_With_Full_Device(path);
+    REPLACE_WITH_FULL_DEVICE_OR_SKIP(path);
     const Save_Result result = store.Save_New_Events();
     EXPECT_EQ(result.Result.Failure, Event_File_Failure::Write);
-    EXPECT_EQ(result.Result.Error, ENOSPC);
+    EXPECT_EQ(result.Result.Error, Disk_Full_Error);
     EXPECT_TRUE(result.File_Opened);
     EXPECT_EQ(store.Status(0), Status_Used);
 }
@@ -83,7 +83,7 @@ TEST_F(Event_Store_Failure_Test, MarkOpenFailureLeavesTheEventPending)
     Event_File_Pass pass;
     const Event_File_Result result = store.Mark_Event_Reported(pass, 1);
     EXPECT_EQ(result.Failure, Event_File_Failure::Open);
-    EXPECT_EQ(result.Error, EISDIR);
+    EXPECT_EQ(result.Error, Is_Directory_Error);
     EXPECT_EQ(store.Status(1), Status_Used | Status_Saved);
     EXPECT_FALSE(pass.File_Opened());
 }
@@ -105,18 +105,18 @@ TEST_F(Event_Store_Failure_Test, MarkSeekFailureKeepsReportedInMemoryOnly)
 TEST_F(Event_Store_Failure_Test, MarkWriteFailureKeepsReportedInMemoryOnly)
 {
     Save_All();
-    Replace_With_Full_Device(path);
+    REPLACE_WITH_FULL_DEVICE_OR_SKIP(path);
     Event_File_Pass pass;
     const Event_File_Result result = store.Mark_Event_Reported(pass, 2);
     EXPECT_EQ(result.Failure, Event_File_Failure::Write);
-    EXPECT_EQ(result.Error, ENOSPC);
+    EXPECT_EQ(result.Error, Disk_Full_Error);
     EXPECT_EQ(store.Status(2), 7);
 }
 
 TEST_F(Event_Store_Failure_Test, ClearFailureStillEmptiesMemoryAndOpensTheGate)
 {
     Save_All();
-    Replace_With_Full_Device(path);
+    REPLACE_WITH_FULL_DEVICE_OR_SKIP(path);
     EXPECT_TRUE(store.Clear_Events());
     EXPECT_TRUE(gate.Is_Set());
     EXPECT_EQ(store.Next_Slot(), 0u);
@@ -126,11 +126,11 @@ TEST_F(Event_Store_Failure_Test, ClearFailureStillEmptiesMemoryAndOpensTheGate)
 TEST(Event_File_Failure_Text, NamesTheStepTheCodeAndTheSystemText)
 {
     EXPECT_EQ(Event_File_Failure_Text({Event_File_Failure::Open, ENOENT}),
-        std::string("File open error.  Error: 2. ") + std::strerror(ENOENT));
+        std::string("File open error.  Error: 2. ") + System_Error_Text(ENOENT));
     EXPECT_EQ(Event_File_Failure_Text({Event_File_Failure::Seek, ESPIPE}),
-        std::string("File seek error.  Error: 29. ") + std::strerror(ESPIPE));
+        std::string("File seek error.  Error: 29. ") + System_Error_Text(ESPIPE));
     EXPECT_EQ(Event_File_Failure_Text({Event_File_Failure::Write, ENOSPC}),
-        std::string("Disk write error.  Error: 28. ") + std::strerror(ENOSPC));
+        std::string("Disk write error.  Error: 28. ") + System_Error_Text(ENOSPC));
     EXPECT_EQ(Event_File_Failure_Text({}), "");
 }
 

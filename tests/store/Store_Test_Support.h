@@ -4,24 +4,56 @@
 #include "store/Event_Record.h"
 #include "store/Fixed_Text.h"
 
-#include <QTemporaryDir>
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
-// A fresh folder under the system's temporary directory for each test.
+// The codes Data_File reports for the failures these tests provoke: errno on POSIX, the system's
+// error code on Windows (a folder opened as a file is refused as access denied there).
+#ifdef _WIN32
+inline constexpr int Not_Found_Error = 2; // ERROR_FILE_NOT_FOUND
+inline constexpr int Is_Directory_Error = 5; // ERROR_ACCESS_DENIED
+inline constexpr int Disk_Full_Error = 112; // ERROR_DISK_FULL
+#else
+inline constexpr int Not_Found_Error = ENOENT;
+inline constexpr int Is_Directory_Error = EISDIR;
+inline constexpr int Disk_Full_Error = ENOSPC;
+#endif
+
+// A fresh folder under the system's temporary directory for each test, removed with its files.
+// Plain C++ so that these tests build for Windows without Qt.
 class Temp_Folder
 {
 public:
-    std::string File(const char* name) const { return dir.filePath(QString::fromUtf8(name)).toStdString(); }
+    Temp_Folder()
+    {
+        std::random_device seed;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100 && dir.empty(); ++attempt) {
+            auto candidate = base / ("velmor-store-test-" + std::to_string(seed()));
+            if (std::filesystem::create_directory(candidate))
+                dir = candidate;
+        }
+    }
+    ~Temp_Folder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    Temp_Folder(const Temp_Folder&) = delete;
+    Temp_Folder& operator=(const Temp_Folder&) = delete;
+
+    std::string File(const char* name) const { return (dir / name).string(); }
 
 private:
-    QTemporaryDir dir;
+    std::filesystem::path dir;
 };
 
 inline std::vector<char> Read_File(const std::string& path)
@@ -47,19 +79,29 @@ inline std::uint64_t File_Size(const std::string& path)
     return std::filesystem::file_size(path);
 }
 
-// Puts something in the data file's place that makes the next open fail (EISDIR).
+// Puts something in the data file's place that makes the next open fail (Is_Directory_Error).
 inline void Replace_With_Directory(const std::string& path)
 {
     std::filesystem::remove(path);
     std::filesystem::create_directory(path);
 }
 
-// Keeps opens and seeks working while every write fails with ENOSPC.
-inline void Replace_With_Full_Device(const std::string& path)
+// Keeps opens and seeks working while every write fails with Disk_Full_Error. False where the
+// system has no such device (Windows): the caller skips its test.
+inline bool Replace_With_Full_Device(const std::string& path)
 {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
     std::filesystem::remove(path);
     std::filesystem::create_symlink("/dev/full", path);
+    return true;
+#endif
 }
+#define REPLACE_WITH_FULL_DEVICE_OR_SKIP(path)                                                               \
+    if (!Replace_With_Full_Device(path))                                                                     \
+    GTEST_SKIP() << "no device here whose writes all fail"
 
 inline Event_Record Make_Event(
     const std::string& account, std::int64_t time, const char* qualifier_event = "1401")
