@@ -26,6 +26,13 @@ out=build-windows-check
 mkdir -p "$out/obj" "$out/gtest"
 flags=(-std=c++20 -O1 -Wall -Wextra -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual -Werror -I.)
 
+# Units move between floors (base/, store/, output/, app/): each is found by its file name.
+source=""
+find_source() {
+  source=$(find base store output app tests -name "$1" -print -quit 2>/dev/null || true)
+  [ -n "$source" ] || { echo "windows check: $1 not found" >&2; exit 1; }
+}
+
 object=""
 compile() { # source [extra flags...] -> $object in $out/obj
   object="$out/obj/$(echo "$1" | tr / _).o"
@@ -33,25 +40,27 @@ compile() { # source [extra flags...] -> $object in $out/obj
 }
 
 echo "== compiling with $("$cxx" --version | head -n1)"
-store_sources=(store/Data_File.cpp store/Data_File_win32.cpp store/Event_Store.cpp store/Image_File.cpp
-  store/Object_Table.cpp store/Sync_Events.cpp)
-win32_sources=(output/Comm_Port.cpp output/Comm_Port_win32.cpp output/Com_Ports.cpp output/Com_Ports_win32.cpp
-  app/Settings_Folder_win32.cpp app/Single_Instance_win32.cpp)
+store_sources=(Data_File.cpp Data_File_win32.cpp Event_Store.cpp Image_File.cpp Object_Table.cpp Sync_Events.cpp)
+win32_sources=(Comm_Port.cpp Comm_Port_win32.cpp Com_Ports.cpp Com_Ports_win32.cpp Settings_Folder_win32.cpp
+  Single_Instance_win32.cpp)
 store_objects=()
-for source in "${store_sources[@]}"; do
+for name in "${store_sources[@]}"; do
+  find_source "$name"
   compile "$source"
   store_objects+=("$object")
   echo "   ok  $source"
 done
-for source in "${win32_sources[@]}"; do
+for name in "${win32_sources[@]}"; do
+  find_source "$name"
   compile "$source"
   echo "   ok  $source"
 done
 # Debian has no Windows build of Qt: the one Win32 file that uses Qt is checked against the
 # system's Qt headers, without code generation.
 qt_headers=/usr/include/$(gcc -print-multiarch)/qt6
-"$cxx" "${flags[@]}" -fsyntax-only -I"$qt_headers" -I"$qt_headers/QtCore" app/Process_Setup_win32.cpp
-echo "   ok  app/Process_Setup_win32.cpp (syntax and types only, against Debian's Qt headers)"
+find_source Process_Setup_win32.cpp
+"$cxx" "${flags[@]}" -fsyntax-only -I"$qt_headers" -I"$qt_headers/QtCore" "$source"
+echo "   ok  $source (syntax and types only, against Debian's Qt headers)"
 
 echo "== GoogleTest from /usr/src/googletest"
 gtest=/usr/src/googletest/googletest
@@ -62,10 +71,10 @@ done
 
 echo "== store tests"
 declare -A tests=(
-  [store_sync_test]="tests/store/Sync_Events_test.cpp tests/store/Data_File_test.cpp"
-  [event_store_test]="tests/store/Event_Store_test.cpp tests/store/Event_Store_Failure_test.cpp"
-  [object_table_test]="tests/store/Object_Table_test.cpp"
-  [store_concurrency_test]="tests/store/Store_Concurrency_test.cpp"
+  [store_sync_test]="Sync_Events_test.cpp Data_File_test.cpp"
+  [event_store_test]="Event_Store_test.cpp Event_Store_Failure_test.cpp"
+  [object_table_test]="Object_Table_test.cpp"
+  [store_concurrency_test]="Store_Concurrency_test.cpp"
 )
 if command -v wine64 >/dev/null; then
   wine=(wine64)
@@ -78,8 +87,9 @@ export WINEPREFIX="$PWD/$out/wine-prefix" WINEDEBUG=-all
 failed=0
 for name in $(printf '%s\n' "${!tests[@]}" | sort); do
   objects=()
-  for source in ${tests[$name]}; do
-    compile "$source" -isystem "$gtest/include"
+  for file in ${tests[$name]}; do
+    find_source "$file"
+    compile "$source" -isystem "$gtest/include" -I"$(dirname "$source")"
     objects+=("$object")
   done
   # Static, so wine needs no MinGW run-time DLLs beside the executable.
