@@ -91,6 +91,6 @@ Virtual_Ports_Outcome Run_Port_Pair_Tool(Port_Pair_System& system);
 
 // The handler's work with the real system; the caller shows the outcome and refreshes the port list.
 Virtual_Ports_Outcome Run_Virtual_Ports_Tool();
-// The pair's ends for the serial port list, whether or not they exist now; empty where the pair is
-// the driver's own COM ports.
+// The pair's ends for the serial port list: those that exist and belong to this user; empty where
+// the pair is the driver's own COM ports.
 std::vector<std::string> Virtual_Port_Pair_Ends();

@@ -74,6 +74,13 @@ bool Pair_Socat_Runs(const Virtual_Port_Pair& pair)
         const std::string name = entry->path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
+        // Only the user's own: in a shared temporary folder another user's pair must not receive
+        // this user's reports.
+        struct stat owner
+        {
+        };
+        if (::stat(entry->path().c_str(), &owner) != 0 || owner.st_uid != ::geteuid())
+            continue;
         const auto arguments = Process_Arguments(entry->path());
         if (arguments.size() >= 2 && fs::path(arguments[0]).filename() == "socat"
             && std::find(arguments.begin() + 1, arguments.end(), first_address) != arguments.end())
@@ -224,5 +231,13 @@ std::vector<std::string> Virtual_Port_Pair_Ends()
     const auto pair = Virtual_Port_Pair_Paths(system.Runtime_Folder(), system.Temporary_Folder());
     if (!pair)
         return {};
-    return {pair->End_0, pair->End_1};
+    std::vector<std::string> ends;
+    for (const std::string& end : {pair->End_0, pair->End_1}) {
+        struct stat link
+        {
+        };
+        if (::lstat(end.c_str(), &link) == 0 && link.st_uid == ::geteuid())
+            ends.push_back(end);
+    }
+    return ends;
 }
