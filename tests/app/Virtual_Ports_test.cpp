@@ -1,6 +1,6 @@
 #include "app/Virtual_Ports.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 #include <gtest/gtest.h>
 

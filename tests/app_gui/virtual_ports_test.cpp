@@ -6,7 +6,7 @@
 #include "app/Main_unit.h"
 #include "app/Message_Box.h"
 #include "app/Program.h"
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 #include "app/Virtual_Ports.h"
 #include "tests/support/Forwarding_Session.h"
 
