@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Settings_Record.h"
 #include "app/Single_Instance.h"
+#include "base/Settings_Record.h"
+#include "base/Sync_Events.h"
 #include "output/Link_State.h"
-#include "store/Sync_Events.h"
 
 #include <QObject>
 
@@ -60,6 +60,7 @@ private:
     void Create_Output_Side();
     void Wire_Serial_Page();
     void Com_Ports_AvailableExecute();
+    void VirtualPortsTool1Click();
     void Play_Notification();
     void Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_point when);
     template<typename Worker> bool Stop_Worker(Worker& worker);

@@ -71,7 +71,8 @@ done
 
 echo "== store tests"
 declare -A tests=(
-  [store_sync_test]="Sync_Events_test.cpp Data_File_test.cpp"
+  [base_sync_test]="Sync_Events_test.cpp"
+  [store_data_file_test]="Data_File_test.cpp"
   [event_store_test]="Event_Store_test.cpp Event_Store_Failure_test.cpp"
   [object_table_test]="Object_Table_test.cpp"
   [store_concurrency_test]="Store_Concurrency_test.cpp"

@@ -1,6 +1,6 @@
 #include "output/Com_Ports.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 #include "output/Comm_Port.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +113,17 @@ TEST_F(Com_Ports_Test, PseudoTerminalIsListedUntilTheSerialPortTakesIt)
     EXPECT_TRUE(Available_Com_Ports(Search()).empty());
     port.Close();
     EXPECT_EQ(Available_Com_Ports(Search()), Devices({"ttyUSB0"}));
+}
+
+TEST_F(Com_Ports_Test, ExtraDevicesFollowTheNumberedOnesWhenTheyOpen)
+{
+    Make({"ttyS0", "pair0", "pair1", "pair2"});
+    fs::create_symlink(Folder / "gone", Folder / "pair3");
+    Hold("pair2");
+    Com_Port_Search search = Search();
+    search.Extra_Devices = Devices({"pair1", "missing", "pair0", "pair2", "pair3"});
+
+    EXPECT_EQ(Available_Com_Ports(search), Devices({"ttyS0", "pair1", "pair0"}));
 }
 
 TEST_F(Com_Ports_Test, MissingFolderListsNothing)

@@ -3,7 +3,7 @@
 // Starts the real program for end-to-end tests in a home folder and runtime folder of its own, so
 // copies run side by side and never touch the user's files. Every wait is bounded.
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -28,6 +28,8 @@ public:
     Program_Runner& operator=(const Program_Runner&) = delete;
 
     const std::string& Home() const { return m_home; }
+    // The program's $XDG_RUNTIME_DIR, without a trailing separator.
+    std::string Runtime_Folder() const { return m_runtime_dir.path().toStdString(); }
     // "<home>/.local/share/Varnek SIA-IP Receiver/", with the trailing separator.
     const std::string& Data_Folder() const { return m_data_folder; }
     std::string Data_Path(std::string_view file_name) const;
