@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Windows side without a Windows machine: compiles every Win32 source (file layer, serial
-# driver, serial port list, settings folder, single instance, process set-up) and the store with
-# Debian's mingw-w64, then builds the store's unit tests against GoogleTest (from Debian's sources)
-# and runs them under wine. Installs mingw-w64 and wine when missing (large); not part of the tests.
-# Output goes to build-windows-check/.
+# driver, serial port list, settings folder, single instance, process set-up, virtual ports) and the
+# store with Debian's mingw-w64, then builds the store's unit tests against GoogleTest (from Debian's
+# sources) and runs them under wine. Installs mingw-w64 and wine when missing (large); not part of
+# the tests. Output goes to build-windows-check/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,7 +42,7 @@ compile() { # source [extra flags...] -> $object in $out/obj
 echo "== compiling with $("$cxx" --version | head -n1)"
 store_sources=(Data_File.cpp Data_File_win32.cpp Event_Store.cpp Image_File.cpp Object_Table.cpp Sync_Events.cpp)
 win32_sources=(Comm_Port.cpp Comm_Port_win32.cpp Com_Ports.cpp Com_Ports_win32.cpp Settings_Folder_win32.cpp
-  Single_Instance_win32.cpp)
+  Single_Instance_win32.cpp Virtual_Ports_win32.cpp)
 store_objects=()
 for name in "${store_sources[@]}"; do
   find_source "$name"
