@@ -290,13 +290,13 @@ TEST_F(Monitoring_Thread_Test, BulkChangeWaitsForTheLineAwaitingItsAnswer)
     events.Append_Event(Event("1234", "1401", "001"));
     link_state.store(Link_Port_Up);
     Start();
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
     ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
     {
-        Store_Gate_Fence fence(gate);
+        // The drain the program gives the stores.
+        Store_Gate_Fence fence(
+            gate, [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
         EXPECT_EQ(events.Status(0), 7) << "the fence returned before the answered line was marked";
     }
-    Set_Store_Gate_Drain({});
 }
 
 } // namespace
