@@ -90,9 +90,7 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
     setObjectName(QStringLiteral("Form_Events"));
     setWindowTitle(QStringLiteral("Event List"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont form_font = font();
-    form_font.setPixelSize(11);
-    setFont(form_font);
+    setFont(List_Window_Font(font()));
 
     QMenuBar* menu = menuBar();
     menu->setObjectName(QStringLiteral("MainMenu1"));

@@ -119,9 +119,7 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Auto_Reset_
     setObjectName(QStringLiteral("Form_Latest_Events"));
     setWindowTitle(QStringLiteral("Object List"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont form_font = font();
-    form_font.setPixelSize(11);
-    setFont(form_font);
+    setFont(List_Window_Font(font()));
 
     QMenuBar* menu = menuBar();
     menu->setObjectName(QStringLiteral("MainMenu1"));

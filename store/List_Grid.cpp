@@ -77,6 +77,15 @@ void List_Grid::mousePressEvent(QMouseEvent* event)
         emit Current_Cell_Pressed(pressed);
 }
 
+QFont List_Window_Font(QFont font)
+{
+    font.setPixelSize(11);
+    const QString sample = QStringLiteral("Receiver Number");
+    if (QFontMetrics(font).horizontalAdvance(sample) > 5 * sample.size())
+        font.setStretch(QFont::Condensed);
+    return font;
+}
+
 void Paint_Body_Cell(
     QPainter* painter, const QRect& cell, const QString& text, const QColor& fore, const QColor& back)
 {

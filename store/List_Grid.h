@@ -28,6 +28,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
+// The windows' font: a small dialog face of about five pixels per character, condensed where the
+// platform's face is wider, so the captions fit the narrow columns.
+QFont List_Window_Font(QFont font);
+
 // Paints a body cell: the whole cell in `back`, the text on one line, centred in the cell with
 // its left edge 2 pixels in.
 void Paint_Body_Cell(
