@@ -10,10 +10,12 @@
 #include "store/Object_Record.h"
 #include "tests/support/Forwarding_Session.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -217,6 +219,12 @@ TEST_F(Bulk_Change_Program_Test, ClearEventsWaitsForTheHeldAnswerWithoutALinkErr
     ASSERT_TRUE(Pump_Until([&] { return Lines_With("2001") == 1; }, 5000))
         << "a link that lost its confirmation would wait for the next heartbeat, a minute away";
     EXPECT_EQ(Lines_With("1002") + Lines_With("1003"), 0u);
+    // The output thread's save pass had the shown list refreshed.
+    auto* list = Window("Form_Events")->findChild<QAbstractItemView*>(QStringLiteral("StringGrid_Events"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(Pump_Until(
+        [&] { return list->model()->index(0, 3).data().toString() == QStringLiteral(" 2001"); }, 3000));
+    EXPECT_EQ(list->model()->rowCount(), 1);
     EXPECT_EQ(Lines_With("1001"), 1u);
     EXPECT_EQ(
         Count_Log_Lines_In(runner.Read_Log_Files(), "Connection with automation software established."), 1u);
@@ -251,6 +259,29 @@ TEST_F(Bulk_Change_Program_Test, DeleteAllObjectsWaitsForTheHeldAnswerWithoutALi
         << "a link that lost its confirmation would wait for the next heartbeat, a minute away";
     EXPECT_EQ(Lines_With("3002"), 0u);
     EXPECT_EQ(Count_Log_Lines_In(runner.Read_Log_Files(), "Link error"), 0u) << runner.Read_Log_Files();
+}
+
+TEST_F(Bulk_Change_Program_Test, ListWindowsFollowTheMenuAndBackgroundModeAndSuperviseWhileHidden)
+{
+    Start();
+    auto* supervision = Window("Form_Latest_Events")->findChild<QTimer*>(QStringLiteral("Timer_Ping_Update"));
+    ASSERT_NE(supervision, nullptr);
+    EXPECT_TRUE(supervision->isActive()) << "the supervision runs from start-up, the window hidden";
+    EXPECT_FALSE(Window("Form_Events")->isVisible());
+
+    Action("Main_Form", "Meniu_Events")->trigger();
+    Action("Main_Form", "ObjectList1")->trigger();
+    EXPECT_TRUE(Window("Form_Events")->isVisible());
+    EXPECT_TRUE(Window("Form_Latest_Events")->isVisible());
+    EXPECT_EQ(Window("Form_Events")->windowTitle(), QStringLiteral("Event List"));
+    EXPECT_EQ(Window("Form_Latest_Events")->windowTitle(), QStringLiteral("Object List"));
+
+    // Closing the main window without "Exit" is background mode: the lists go too.
+    Window("Main_Form")->close();
+    EXPECT_FALSE(Window("Main_Form")->isVisible());
+    EXPECT_FALSE(Window("Form_Events")->isVisible());
+    EXPECT_FALSE(Window("Form_Latest_Events")->isVisible());
+    EXPECT_TRUE(supervision->isActive());
 }
 
 } // namespace
