@@ -3,7 +3,7 @@
 #include "store/Event_Store.h"
 #include "store/List_Grid.h"
 #include "store/Object_Table.h"
-#include "store/Sync_Events.h"
+#include "base/Sync_Events.h"
 #include "tests/store/Store_Test_Support.h"
 
 #include <QAbstractItemModel>
