@@ -114,12 +114,12 @@ protected:
         Set_Message_Box_Hook({});
     }
 
-    // Starts the program with a heartbeat period long enough that a link that lost its
-    // confirmation would stay unconfirmed for the rest of the test.
-    void Start()
+    // Starts the program (with its receiver port open only when asked) with a heartbeat period long enough
+    // that a link that lost its confirmation would stay unconfirmed for the rest of the test.
+    void Start(bool receiver_port = false)
     {
         settings = Forwarding_Settings(60);
-        settings.DC9_Port_Enable = 1;
+        settings.DC9_Port_Enable = receiver_port ? 1 : 0;
         settings.DC9_Port = static_cast<std::uint16_t>(Pick_Free_Port());
         settings.Mon_Port = static_cast<std::uint16_t>(Pick_Free_Port());
         ASSERT_TRUE(runner.Write_Settings(settings));
@@ -202,7 +202,7 @@ TEST_F(Bulk_Change_Program_Test, ClearEventsWaitsForTheHeldAnswerWithoutALinkErr
     image.Slot[2] = Stored_Event("1003");
     ASSERT_TRUE(runner.Write_Data_File("tarvel.dat", {reinterpret_cast<const char*>(&image), sizeof image}));
     Hold_First_Answer();
-    Start();
+    Start(true);
 
     ASSERT_TRUE(Pump_Until([&] { return simulator.Line_Count() >= 2; }, 10000));
     ASSERT_NE(simulator.Lines()[1].text.find("1001"), std::string::npos) << "the held line is event 1001";
