@@ -16,6 +16,8 @@
 #include "output/Output_Link.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
+#include "store/Event_log.h"
+#include "store/Id_list.h"
 #include "store/Object_Table.h"
 
 #include <QCoreApplication>
@@ -52,6 +54,8 @@ Program::Program() = default;
 Program::~Program()
 {
     // The window's log view is a sink of the writer: the window goes first.
+    objects_window.reset();
+    events_window.reset();
     window.reset();
 }
 
@@ -100,16 +104,11 @@ bool Program::Start()
     });
     window->Hooks.Receiver_Enable_Clicked = [this] { receiver->Port_Enable_Changed(); };
 
-    // Supervision counts down every second from start-up, whether or not any window is shown.
-    ping_timer = new QTimer(this);
-    ping_timer->setInterval(1000);
-    connect(ping_timer, &QTimer::timeout, this, [this] { objects->Supervision_Tick(); });
-
+    Create_Store_Windows();
     Create_Output_Side();
 
     receiver->Start();
     output_link->Start();
-    ping_timer->start();
     serial_receiver->Start();
     monitor->Start();
     // A bulk change of a store waits for a line that is awaiting its answer, at most as long as
@@ -153,7 +152,7 @@ void Program::Create_Output_Side()
         Monitoring_Thread::Window_Work {
             .Log = log_line,
             .Beep = [] { System_Beep(); },
-            .Refresh_Event_List = {},
+            .Refresh_Event_List = [this] { events_window->Refresh_Log_GridExecute(); },
             .Play_Notification = [this] { Play_Notification(); },
             .Show_Answer =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
@@ -275,7 +274,7 @@ void Program::End()
 
     store_gate.Reset();
     reply.Event.Set();
-    ping_timer->stop();
+    objects_window->Timer_Ping_Update->stop();
     receiver->Stop();
     output_link->Stop();
 

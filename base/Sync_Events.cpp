@@ -31,7 +31,7 @@ bool Manual_Reset_Event::Wait(std::stop_token stop)
     return changed.wait(lock, stop, [this] { return Is_Set(); });
 }
 
-Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate, const std::function<void()>& drain)
+Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate, std::function<void()> drain)
     : gate(store_gate)
 {
     gate.Reset();

@@ -67,7 +67,9 @@ inline constexpr std::chrono::milliseconds Store_Gate_Settle_Time {50};
 class Store_Gate_Fence
 {
 public:
-    Store_Gate_Fence(Manual_Reset_Event& store_gate, const std::function<void()>& drain);
+    // The drain is taken by value: it serves the window thread, where the program end may clear
+    // the store's hook while this copy still runs.
+    Store_Gate_Fence(Manual_Reset_Event& store_gate, std::function<void()> drain);
     ~Store_Gate_Fence() { gate.Set(); }
     Store_Gate_Fence(const Store_Gate_Fence&) = delete;
     Store_Gate_Fence& operator=(const Store_Gate_Fence&) = delete;
