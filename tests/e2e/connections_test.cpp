@@ -76,6 +76,40 @@ TEST_F(Connections, RefusedMessageGetsTheIdleTimeout)
     EXPECT_NE(closed_after, -1);
 }
 
+// After a network outage every communicator of a station comes back at once. Each connection of
+// the burst must be accepted, kept past the first second and answered.
+TEST(Connection_Burst, ThousandConnectionsAllKeptAndAnswered)
+{
+    constexpr int count = 1000;
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        clients.back()->Begin_Connect(runner.Port());
+    }
+    int connected = 0;
+    for (auto& client : clients)
+        connected += client->Finish_Connect(3000) ? 1 : 0;
+    ASSERT_EQ(connected, count);
+    QThread::msleep(1000);
+
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    int sent = 0;
+    for (auto& client : clients)
+        sent += client->Send(frame) ? 1 : 0;
+    int acknowledged = 0;
+    int closed = 0;
+    for (auto& client : clients) {
+        const std::string reply = client->Receive_Reply(3000);
+        acknowledged += Decode_Reply(reply).token == "ACK" ? 1 : 0;
+        closed += reply.empty() && !client->Is_Connected() ? 1 : 0;
+    }
+    EXPECT_EQ(sent, count);
+    EXPECT_EQ(acknowledged, count) << closed << " closed by the receiver";
+    EXPECT_TRUE(runner.Is_Running()) << runner.Exit_Description();
+}
+
 TEST(Receiver_Port, PortInUseRetriedUntilFree)
 {
     QTcpServer holder;
