@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/Sync_Events.h"
 #include "store/Event_Record.h"
 #include "store/Image_Writer.h"
 #include "store/Object_Record.h"
-#include "store/Sync_Events.h"
 #include "store/Write_Health.h"
 
 #include <cstdint>
