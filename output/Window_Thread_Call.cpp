@@ -1,6 +1,9 @@
 #include "output/Window_Thread_Call.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
@@ -75,4 +78,25 @@ bool Window_Thread_Call::Run(std::function<void()> work, std::stop_token stop) c
         }
     }
     return true;
+}
+
+bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    if (done())
+        return true;
+    // Processing events with a time-out returns at once when nothing is pending, so a loop around
+    // it spins a core; an event loop sleeps until an event or the next check.
+    constexpr int Check_Interval_Ms = 5;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(Check_Interval_Ms);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() >= limit.count())
+            loop.quit();
+    });
+    check.start();
+    loop.exec();
+    return done();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <stop_token>
 
@@ -26,3 +27,7 @@ public:
 private:
     QObject* target;
 };
+
+// On the window thread: keeps its queue served (so a worker's hand-overs finish) until `done`
+// holds or `limit` has passed, sleeping between events rather than spinning. Returns done().
+bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit);
