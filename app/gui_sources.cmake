@@ -11,4 +11,5 @@ target_sources(velmor_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Main_Receiver_Tab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Main_Widgets.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Main_unit.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Message_Box.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/Message_Box.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Velmor_Application.cpp)
