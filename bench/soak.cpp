@@ -4,7 +4,7 @@
 #include "bench/Soak_Ledger.h"
 #include "tests/support/Forwarding_Session.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 #include "output/At_rec_thread.h"
 
+#include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
-#include "store/Sync_Events.h"
 
 #include <exception>
 #include <string>

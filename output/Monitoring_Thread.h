@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Log_Writer.h"
-#include "app/Settings_Record.h"
+#include "base/Log_Writer.h"
+#include "base/Settings_Record.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"

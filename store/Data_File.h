@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/File_Fault.h"
+#include "base/File_Fault.h"
 
 #include <cstddef>
 #include <cstdint>

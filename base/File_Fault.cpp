@@ -1,4 +1,4 @@
-#include "app/File_Fault.h"
+#include "base/File_Fault.h"
 
 #include <atomic>
 

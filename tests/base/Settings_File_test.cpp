@@ -1,6 +1,6 @@
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
-#include "app/File_Fault.h"
+#include "base/File_Fault.h"
 
 #include <QDir>
 #include <QFile>
