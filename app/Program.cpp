@@ -5,6 +5,7 @@
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
 #include "app/Velmor_Application.h"
+#include "app/Virtual_Ports.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
@@ -15,6 +16,8 @@
 #include "output/Output_Link.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
+#include "store/Event_log.h"
+#include "store/Id_list.h"
 #include "store/Object_Table.h"
 
 #include <QCoreApplication>
@@ -52,6 +55,8 @@ Program::~Program()
     if (auto* application = qobject_cast<Velmor_Application*>(QCoreApplication::instance()))
         application->Set_Failure_Report({});
     // The window's log view is a sink of the writer: the window goes first.
+    objects_window.reset();
+    events_window.reset();
     window.reset();
 }
 
@@ -99,16 +104,11 @@ bool Program::Start()
     });
     window->Hooks.Receiver_Enable_Clicked = [this] { receiver->Port_Enable_Changed(); };
 
-    // Supervision counts down every second from start-up, whether or not any window is shown.
-    ping_timer = new QTimer(this);
-    ping_timer->setInterval(1000);
-    connect(ping_timer, &QTimer::timeout, this, [this] { objects->Supervision_Tick(); });
-
+    Create_Store_Windows();
     Create_Output_Side();
 
     receiver->Start();
     output_link->Start();
-    ping_timer->start();
     serial_receiver->Start();
     monitor->Start();
     // A bulk change of a store waits for a line that is awaiting its answer, at most as long as
@@ -156,7 +156,7 @@ void Program::Create_Output_Side()
         Monitoring_Thread::Window_Work {
             .Log = log_line,
             .Beep = [] { System_Beep(); },
-            .Refresh_Event_List = {},
+            .Refresh_Event_List = [this] { events_window->Refresh_Log_GridExecute(); },
             .Play_Notification = [this] { Play_Notification(); },
             .Show_Answer =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
@@ -192,6 +192,18 @@ void Program::Wire_Serial_Page()
         com_settings->activateWindow();
     };
     window->Hooks.Com_Ports_Available = [this] { Com_Ports_AvailableExecute(); };
+    window->Hooks.Virtual_Ports_Clicked = [this] { VirtualPortsTool1Click(); };
+}
+
+void Program::VirtualPortsTool1Click()
+{
+    const Virtual_Ports_Outcome outcome = Run_Virtual_Ports_Tool();
+    if (!outcome.Warning.empty())
+        Message_Box(window.get(), QString::fromStdString(outcome.Warning), window->windowTitle(),
+            Box_Buttons::Ok, Box_Icon::Warning);
+    if (!outcome.Log_Line.empty())
+        log->Log_Message(outcome.Log_Line);
+    Com_Ports_AvailableExecute();
 }
 
 void Program::Com_Ports_AvailableExecute()
@@ -201,7 +213,9 @@ void Program::Com_Ports_AvailableExecute()
         window->Show_Com_Port_Name(QString::fromStdString(Com_Port_Name(settings)));
         return;
     }
-    const Com_Port_List list = Rebuild_Com_Port_List(settings);
+    Com_Port_Search search = Default_Com_Port_Search();
+    search.Extra_Devices = Virtual_Port_Pair_Ends();
+    const Com_Port_List list = Rebuild_Com_Port_List(settings, search);
     QStringList names;
     for (const std::string& name : list.Names)
         names.push_back(QString::fromStdString(name));
@@ -261,7 +275,7 @@ void Program::End()
 
     store_gate.Reset();
     reply.Event.Set();
-    ping_timer->stop();
+    objects_window->Timer_Ping_Update->stop();
     receiver->Stop();
     output_link->Stop();
 

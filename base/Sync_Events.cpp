@@ -49,6 +49,7 @@ Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate)
 {
     gate.Reset();
     std::this_thread::sleep_for(Store_Gate_Settle_Time);
-    if (Store_Gate_Drain)
-        Store_Gate_Drain();
+    // A copy: the drain serves the window thread, where the program end may replace the hook.
+    if (const std::function<void()> drain = Store_Gate_Drain)
+        drain();
 }

@@ -9,7 +9,6 @@
 
 #include <exception>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -29,13 +28,8 @@ Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_cal
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
 {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (line_outstanding.load()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    // The line may still need the window thread: a TCP send, the read of its answer.
+    return Serve_Window_Thread_Until([this] { return !line_outstanding.load(); }, limit);
 }
 
 // Marks a line as under way, then looks at the gate: with both sides using sequentially
@@ -215,10 +209,14 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
             break;
         const std::size_t size = Format_Report_Line(sent.Record, settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Event, stop);
+        // The generation keeps an answer from marking a newer event that took over the slot.
+        const Event_File_Result marked = answer == Answer::Ack
+            ? links.Events.Mark_Event_Reported(pass, slot, sent.Generation)
+            : Event_File_Result {};
+        // Done before any logging or pausing: a bulk change waiting for this line goes on at once.
+        line_outstanding.store(false);
         switch (answer) {
         case Answer::Ack: {
-            // The generation keeps an answer from marking a newer event that took over the slot.
-            const Event_File_Result marked = links.Events.Mark_Event_Reported(pass, slot, sent.Generation);
             if (marked.Failed()) {
                 Log(Event_File_Failure_Text(marked), Log_Red, true, stop);
                 Pause(Failure_Pause_Ms, stop);
@@ -241,7 +239,6 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
             go_on = false;
             break;
         }
-        line_outstanding.store(false);
     }
     if (pass.File_Opened()) {
         pass.Close();

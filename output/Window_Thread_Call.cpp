@@ -82,21 +82,17 @@ bool Window_Thread_Call::Run(std::function<void()> work, std::stop_token stop) c
 
 bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit)
 {
-    if (done())
-        return true;
-    // Processing events with a time-out returns at once when nothing is pending, so a loop around
-    // it spins a core; an event loop sleeps until an event or the next check.
-    constexpr int Check_Interval_Ms = 5;
     QElapsedTimer clock;
     clock.start();
+    // The worker's progress posts nothing here by itself: the tick makes sure `done` is looked at
+    // again soon, while socket and hand-over events wake the loop at once.
+    QTimer tick;
+    tick.start(5);
     QEventLoop loop;
-    QTimer check;
-    check.setInterval(Check_Interval_Ms);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() >= limit.count())
-            loop.quit();
-    });
-    check.start();
-    loop.exec();
-    return done();
+    while (!done()) {
+        if (clock.elapsed() >= limit.count())
+            return false;
+        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }

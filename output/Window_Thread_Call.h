@@ -28,6 +28,7 @@ private:
     QObject* target;
 };
 
-// On the window thread: keeps its queue served (so a worker's hand-overs finish) until `done`
-// holds or `limit` has passed, sleeping between events rather than spinning. Returns done().
+// For the window thread itself, when it must wait for a worker that may be handing it work (a TCP
+// line to send, the answer to read, a log line): serves timers, sockets and hand-overs, but no
+// operator input, until `done` holds or `limit` has passed. True when `done` held.
 bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit);

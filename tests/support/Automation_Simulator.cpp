@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -35,6 +36,7 @@ public:
     { }
 
     Answer_Rule rule = Always_Ack();
+    Answer_Delay delay;
 
     int Listen(int port)
     {
@@ -58,10 +60,12 @@ public:
         return Add_Socket(socket);
     }
 
-    std::optional<std::string> Open_Pty()
+    std::optional<std::string> Open_Pty(const std::string& existing_device = {})
     {
         Link& link = Add_Link();
-        if (!Open_Pseudo_Terminal_Pair(link.pty)) {
+        const bool opened = existing_device.empty() ? Open_Pseudo_Terminal_Pair(link.pty)
+                                                    : Open_Serial_Device(existing_device, link.pty);
+        if (!opened) {
             links.pop_back();
             std::lock_guard lock(shared.mutex);
             shared.connections.pop_back();
@@ -194,8 +198,17 @@ private:
             }
             shared.changed.notify_all();
             const std::string answer = rule(line, index);
-            if (!answer.empty())
+            const int hold_ms = delay ? delay(line, index) : 0;
+            if (answer.empty())
+                continue;
+            if (hold_ms <= 0) {
                 Write(link, answer);
+                continue;
+            }
+            QTimer::singleShot(hold_ms, this, [this, id = link.id, answer] {
+                if (Link* held = Find(id))
+                    Write(*held, answer);
+            });
         }
         std::lock_guard lock(shared.mutex);
         for (Simulated_Connection& connection : shared.connections)
@@ -265,6 +278,11 @@ void Automation_Simulator::Set_Answer_Rule(Answer_Rule rule)
     Run_On(worker, [this, &rule] { worker->rule = std::move(rule); });
 }
 
+void Automation_Simulator::Set_Answer_Delay(Answer_Delay delay)
+{
+    Run_On(worker, [this, &delay] { worker->delay = std::move(delay); });
+}
+
 int Automation_Simulator::Listen_Tcp(int port)
 {
     int result = 0;
@@ -296,6 +314,13 @@ std::optional<std::string> Automation_Simulator::Open_Pseudo_Terminal()
     std::optional<std::string> path;
     Run_On(worker, [this, &path] { path = worker->Open_Pty(); });
     return path;
+}
+
+bool Automation_Simulator::Open_Serial_Device(const std::string& path)
+{
+    bool opened = false;
+    Run_On(worker, [this, &path, &opened] { opened = worker->Open_Pty(path).has_value(); });
+    return opened;
 }
 
 bool Automation_Simulator::Send(int connection, std::string_view bytes)

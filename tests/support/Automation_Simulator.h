@@ -47,6 +47,10 @@ struct Simulated_Connection
 // Runs on the simulator's thread, one line at a time.
 using Answer_Rule = std::function<std::string(const Received_Line& line, std::size_t index)>;
 
+// How long to hold the answer to one line, in milliseconds (0: at once), as a slow automation
+// software does; the simulator goes on reading meanwhile. Runs on the simulator's thread.
+using Answer_Delay = std::function<int(const Received_Line& line, std::size_t index)>;
+
 Answer_Rule Always_Ack();
 Answer_Rule Always_Nak();
 Answer_Rule Never_Answer();
@@ -61,6 +65,8 @@ public:
 
     // Applies to the lines that arrive after the call; the default rule answers ACK.
     void Set_Answer_Rule(Answer_Rule rule);
+    // Likewise; by default every answer goes out at once.
+    void Set_Answer_Delay(Answer_Delay delay);
 
     // Listens on 127.0.0.1 (port 0: any free port); the port, or 0 when it cannot listen.
     int Listen_Tcp(int port = 0);
@@ -71,6 +77,8 @@ public:
     // Opens a pseudo-terminal pair in raw mode and keeps the slave open too (so the master never
     // reads end-of-file); the slave's path, or nothing where there are no pseudo-terminals.
     std::optional<std::string> Open_Pseudo_Terminal();
+    // Sits on an existing serial device, the other end of a linked pair from the receiver's port.
+    bool Open_Serial_Device(const std::string& path);
     // Writes bytes unasked on a connection; false when it is not open.
     bool Send(int connection, std::string_view bytes);
     void Close_All();
