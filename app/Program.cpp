@@ -6,6 +6,7 @@
 #include "app/Settings_Folder.h"
 #include "app/Velmor_Application.h"
 #include "app/Virtual_Ports.h"
+#include "base/Data_Log_Time_Stamp.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
@@ -91,7 +92,11 @@ bool Program::Start()
     serial_port = std::make_unique<Comm_Port>();
 
     window = std::make_unique<TMain_Form>(settings, settings_path, *log);
-    window->Hooks.Program_End = [this] { End(); };
+    // The program ends with the main window's "Exit", whatever secondary windows are still open.
+    window->Hooks.Program_End = [this] {
+        End();
+        QCoreApplication::exit(0);
+    };
 
     receiver = std::make_unique<Receiver_Port>(
         Receiver_Port::Links {settings, *events, *objects, object_changed, *log});
@@ -113,7 +118,9 @@ bool Program::Start()
     monitor->Start();
     // A bulk change of a store waits for a line that is awaiting its answer, at most as long as
     // the answer wait plus a file write.
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
+    const auto drain = [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); };
+    events->Set_Bulk_Change_Drain(drain);
+    objects->Set_Bulk_Change_Drain(drain);
 
     if (auto* application = qobject_cast<Velmor_Application*>(QCoreApplication::instance()))
         application->Set_Failure_Report([this](const QString& text) {
@@ -176,8 +183,8 @@ void Program::Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_p
         return;
     const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
     const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
-    window->Data_Log_Add(QString::asprintf(
-        "%02u:%02u:%02u:%u  RX: %u", time.hour(), time.minute(), time.second(), time.msec(), answer));
+    window->Data_Log_Add(
+        QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
 }
 
 void Program::Wire_Serial_Page()
@@ -279,7 +286,8 @@ void Program::End()
     receiver->Stop();
     output_link->Stop();
 
-    Set_Store_Gate_Drain({});
+    events->Set_Bulk_Change_Drain({});
+    objects->Set_Bulk_Change_Drain({});
     const bool monitor_ended = Stop_Worker(*monitor);
     const bool serial_receiver_ended = Stop_Worker(*serial_receiver);
     workers_ended = monitor_ended && serial_receiver_ended;

@@ -344,13 +344,13 @@ TEST_F(Monitoring_Thread_Test, BulkChangeWaitsForTheLineAwaitingItsAnswer)
     events.Append_Event(Event("1234", "1401", "001"));
     link_state.store(Link_Port_Up);
     Start();
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
     ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
     {
-        Store_Gate_Fence fence(gate);
+        // The drain the program gives the stores.
+        Store_Gate_Fence fence(
+            gate, [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
         EXPECT_EQ(events.Status(0), 7) << "the fence returned before the answered line was marked";
     }
-    Set_Store_Gate_Drain({});
 }
 
 } // namespace
@@ -370,15 +370,14 @@ TEST_F(Monitoring_Thread_Test, BulkChangeServesTheWindowThreadAndSkipsTheRefusal
     events.Append_Event(Event("1234", "1401", "001"));
     link_state.store(Link_Port_Up);
     Start();
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
     ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
     QElapsedTimer clock;
     clock.start();
     {
-        Store_Gate_Fence fence(gate);
+        Store_Gate_Fence fence(
+            gate, [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
     }
     EXPECT_LT(clock.elapsed(), 1500) << "the fence waited for the pause, or for the answer wait to run out";
-    Set_Store_Gate_Drain({});
     Pump_Until([&] { return !log.empty(); }, 3000);
     EXPECT_EQ(std::count(log.begin(), log.end(), "Link error (data): no ACK from automation software."), 0);
 }
