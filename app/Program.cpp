@@ -88,6 +88,9 @@ bool Program::Start()
             Log_Red);
     objects = std::make_unique<Object_Table>(store_gate, object_lock);
     pending_object_message = objects->Load_Object_File(folder + "latevn.dat");
+    objects->Set_Write_State_Hook([this](const std::string& text, bool failing) {
+        log->Log_Message(text, failing ? Log_Red : Log_Black);
+    });
 
     serial_port = std::make_unique<Comm_Port>();
 

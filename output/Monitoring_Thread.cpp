@@ -140,13 +140,30 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     }
 }
 
+void Monitoring_Thread::Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop)
+{
+    // One red line when the event file starts failing and one when it works again; the records
+    // not yet written stay new in the ring and go out with the next pass that succeeds.
+    if (!result.Failed() && !written)
+        return;
+    switch (event_file_health.Note(result.Failed() ? (result.Error != 0 ? result.Error : -1) : 0)) {
+    case Write_Change::Started_Failing:
+        Log(Event_File_Failure_Text(result), Log_Red, true, stop);
+        break;
+    case Write_Change::Working_Again:
+        Log("Event file written again.", Log_Black, false, stop);
+        break;
+    case Write_Change::None:
+        break;
+    }
+}
+
 void Monitoring_Thread::Save_Pass(std::stop_token stop)
 {
     const Save_Result saved = links.Events.Save_New_Events();
-    if (saved.Result.Failed()) {
-        Log(Event_File_Failure_Text(saved.Result), Log_Red, true, stop);
+    Note_Event_File(saved.Result, saved.File_Opened, stop);
+    if (saved.Result.Failed())
         Pause(Failure_Pause_Ms, stop);
-    }
     if (saved.File_Opened)
         Refresh_Event_List(stop);
 }
@@ -217,8 +234,8 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
         line_outstanding.store(false);
         switch (answer) {
         case Answer::Ack: {
+            Note_Event_File(marked, true, stop);
             if (marked.Failed()) {
-                Log(Event_File_Failure_Text(marked), Log_Red, true, stop);
                 Pause(Failure_Pause_Ms, stop);
                 go_on = false;
             }

@@ -5,6 +5,8 @@
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
+#include "store/Event_Store.h"
+#include "store/Write_Health.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,6 +80,7 @@ private:
     void Cycle(std::stop_token stop);
     void Heartbeat_Step(std::stop_token stop);
     void Save_Pass(std::stop_token stop);
+    void Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop);
     Next Supervision_Pass(std::stop_token stop);
     void Event_Pass(std::stop_token stop);
     Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
@@ -98,5 +101,6 @@ private:
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
     std::atomic<bool> line_outstanding {false};
+    Write_Health event_file_health; // this thread's own
     Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };

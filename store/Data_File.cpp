@@ -71,6 +71,18 @@ int Data_File::Write(const void* buffer, std::size_t length)
     return data_file_os::Write(handle, buffer, length);
 }
 
+int Data_File::Write_At(std::int64_t offset, const void* buffer, std::size_t length)
+{
+    if (const int fault = Injected_Fault(File_Operation::Write))
+        return fault;
+    return data_file_os::Write_At(handle, offset, buffer, length);
+}
+
+bool Data_File::Is_File_At(const std::string& path) const
+{
+    return handle != No_Handle && data_file_os::Is_File_At(handle, path);
+}
+
 int Data_File::Close()
 {
     if (handle == No_Handle)

@@ -34,6 +34,11 @@ public:
     // Reads or writes exactly `length` bytes; a short transfer is an error.
     int Read(void* buffer, std::size_t length);
     int Write(const void* buffer, std::size_t length);
+    // Writes exactly `length` bytes at `offset` in one call, leaving the file position alone.
+    int Write_At(std::int64_t offset, const void* buffer, std::size_t length);
+    // Whether `path` still names the file this object has open: false once it was removed,
+    // renamed or replaced, since writes would then land in a file nobody reads.
+    bool Is_File_At(const std::string& path) const;
     int Close();
 
 private:

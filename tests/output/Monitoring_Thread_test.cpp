@@ -5,6 +5,7 @@
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
+#include "store/Store_Test_Support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
@@ -154,6 +156,35 @@ TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], Line_For("1234", "015"));
     EXPECT_EQ(events.Status(0), 7);
+}
+
+// A failing event file is one red line, not one per pass; the events stay new in memory and reach
+// the file, with one normal line, once writing works again.
+TEST_F(Monitoring_Thread_Test, EventFileFailureIsLoggedOnceAndEveryEventSavedOnceItWorks)
+{
+    auto faults = std::make_unique<File_Faults>();
+    faults->Fail(File_Operation::Write, ENOSPC);
+    Start();
+    events.Append_Event(Event("1234", "1401", "001"));
+    const auto red_lines = [&] {
+        return std::count_if(log.begin(), log.end(),
+            [](const std::string& line) { return line.starts_with("Disk write error."); });
+    };
+    ASSERT_TRUE(Pump_Until([&] { return red_lines() == 1; }, 3000));
+    events.Append_Event(Event("1234", "1401", "002"));
+    // Long enough for passes after the pause that follows a failure.
+    Pump_Until([] { return false; }, Monitoring_Thread::Failure_Pause_Ms + 1500);
+    EXPECT_EQ(red_lines(), 1);
+    EXPECT_EQ(events.Status(0), Status_Used);
+    EXPECT_EQ(events.Status(1), Status_Used);
+
+    faults.reset();
+    ASSERT_TRUE(Pump_Until([&] { return events.Status(1) == (Status_Used | Status_Saved); }, 5000));
+    EXPECT_EQ(events.Status(0), Status_Used | Status_Saved);
+    EXPECT_EQ(File_Status(0), Status_Used);
+    EXPECT_EQ(File_Status(1), Status_Used);
+    ASSERT_TRUE(Pump_Until([&] { return !log.empty() && log.back() == "Event file written again."; }, 1000));
+    EXPECT_EQ(red_lines(), 1);
 }
 
 TEST_F(Monitoring_Thread_Test, WrappedRingGoesOutInSlotOrderAndLinkTestsNever)
