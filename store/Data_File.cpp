@@ -73,7 +73,7 @@ int Data_File::Write(const void* buffer, std::size_t length)
 
 int Data_File::Write_At(std::int64_t offset, const void* buffer, std::size_t length)
 {
-    if (const int fault = Injected_Fault(File_Operation::Write))
+    if (const int fault = Injected_File_Fault(File_Operation::Write))
         return fault;
     return data_file_os::Write_At(handle, offset, buffer, length);
 }
