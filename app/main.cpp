@@ -1,7 +1,6 @@
 #include "app/Command_Line.h"
 #include "app/Program.h"
-
-#include <QApplication>
+#include "app/Velmor_Application.h"
 
 #include <cstdio>
 
@@ -17,7 +16,7 @@ int main(int argc, char* argv[])
         return *command_line.Exit_Code;
     }
 
-    QApplication application(argc, argv);
+    Velmor_Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnek SIA-IP Receiver"));
     QApplication::setApplicationVersion(Program_Version());
     // Closing the main window only hides it; "Exit" ends the program.

@@ -1,12 +1,14 @@
 #include "output/Monitoring_Thread.h"
 
-#include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
+
+#include <exception>
+#include <string>
 
 namespace {
 
@@ -71,12 +73,30 @@ void Monitoring_Thread::Execute(std::stop_token stop)
         // Closed while the window thread rewrites a store in bulk, and for good at shutdown.
         if (!links.Store_Gate.Wait(stop))
             break;
-        Heartbeat_Step(stop);
-        Save_Pass(stop);
-        if (Link_Ready() && Supervision_Pass(stop) == Next::Go_On && Link_Ready())
-            Event_Pass(stop);
+        // The window thread changes the settings on every keystroke; the cycle works on a copy
+        // taken there, so no field is ever read while it is being written.
+        if (!window_call.Run([this] { settings = links.Settings; }, stop))
+            break;
+        // A failure nobody foresaw must not end the deliveries for the rest of the run.
+        try {
+            Cycle(stop);
+        } catch (const std::exception& error) {
+            line_outstanding.store(false);
+            Log(std::string("Output thread error: ") + error.what(), Log_Red, true, stop);
+        } catch (...) {
+            line_outstanding.store(false);
+            Log("Output thread error: unknown exception.", Log_Red, true, stop);
+        }
         Pause(Cycle_Pause_Ms, stop);
     }
+}
+
+void Monitoring_Thread::Cycle(std::stop_token stop)
+{
+    Heartbeat_Step(stop);
+    Save_Pass(stop);
+    if (Link_Ready() && Supervision_Pass(stop) == Next::Go_On && Link_Ready())
+        Event_Pass(stop);
 }
 
 void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
@@ -85,7 +105,7 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
         next_heartbeat = 0;
         return;
     }
-    const std::int32_t period = links.Settings.Test_Heartbeat_Period;
+    const std::int32_t period = settings.Test_Heartbeat_Period;
     if (period == 0) {
         links.Link_State.fetch_or(Link_Confirmed);
         return;
@@ -97,7 +117,7 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     // heartbeat goes out every cycle.
     next_heartbeat = now + static_cast<std::int64_t>(period) * 1000;
 
-    const std::size_t size = Format_Heartbeat_Line(links.Settings.Test_Rec_Nr, line);
+    const std::size_t size = Format_Heartbeat_Line(settings.Test_Rec_Nr, line);
     switch (Send_And_Await(size, Line_Kind::Heartbeat, stop)) {
     case Answer::None:
         Link_Error("Link error (heartbeat): no ACK from automation software.", stop);
@@ -155,11 +175,14 @@ Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop
             return Next::Go_On;
         if ((links.Objects.Supervision_Flags(position) & Flag_Report) == 0)
             continue;
+        // Many objects failing at once make a long pass: events acknowledged meanwhile reach
+        // the file between its lines, as they do between event lines.
+        Save_Pass(stop);
         if (!Claim_Line())
             return Next::Go_On;
         const Object_Record reported = links.Objects.Copy_Object(position);
         const std::size_t size
-            = Format_Report_Line(Supervision_Record(reported), links.Settings.Report_Format, line);
+            = Format_Report_Line(Supervision_Record(reported), settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Supervision, stop);
         if (answer == Answer::Ack)
             links.Objects.Clear_Flag_Report(position, reported);
@@ -201,7 +224,7 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
         Save_Pass(stop);
         if (!Claim_Line())
             break;
-        const std::size_t size = Format_Report_Line(sent.Record, links.Settings.Report_Format, line);
+        const std::size_t size = Format_Report_Line(sent.Record, settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Event, stop);
         // The generation keeps an answer from marking a newer event that took over the slot.
         const Event_File_Result marked = answer == Answer::Ack
@@ -259,7 +282,7 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
     links.Reply.Byte.store(0);
     links.Reply.Event.Reset();
 
-    switch (links.Settings.Out_Port_Type) {
+    switch (settings.Out_Port_Type) {
     case 2:
         Send_Serial(stop);
         break;

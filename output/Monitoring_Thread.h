@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Log_Writer.h"
+#include "base/Settings_Record.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
@@ -18,7 +19,6 @@ class Event_Store;
 class Object_Table;
 class Manual_Reset_Event;
 struct Reply_Channel;
-struct Settings_Record;
 
 // The worker that keeps the event file current and delivers events to the automation software.
 // Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
@@ -77,6 +77,7 @@ private:
     enum class Line_Kind { Heartbeat, Supervision, Event };
 
     void Execute(std::stop_token stop);
+    void Cycle(std::stop_token stop);
     void Heartbeat_Step(std::stop_token stop);
     void Save_Pass(std::stop_token stop);
     void Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop);
@@ -95,6 +96,8 @@ private:
     Window_Thread_Call window_call;
     Window_Work work;
     Report_Line line {};
+    // This cycle's copy of the settings, taken on the window thread at its start.
+    Settings_Record settings {};
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
     std::atomic<bool> line_outstanding {false};

@@ -159,6 +159,8 @@ std::uint32_t Object_Table::Update_Object(const Event_Record& event, bool has_si
 
 bool Object_Table::Write_Object_Record(std::uint32_t position)
 {
+    if (position >= Object_Count)
+        return false;
     std::lock_guard guard(lock);
     return Write_Record_Locked(position);
 }
@@ -256,6 +258,8 @@ bool Object_Table::Supervision_Tick()
 
 void Object_Table::Set_Ping_Timeout(std::uint32_t position, std::uint32_t minutes)
 {
+    if (position >= Object_Count)
+        return;
     const std::uint32_t timeout = minutes < Max_Ping_Timeout ? minutes : Max_Ping_Timeout;
     std::lock_guard guard(lock);
     Object_Record& record = records[position];
@@ -293,19 +297,31 @@ bool Object_Table::Delete_All_Objects()
     return true;
 }
 
+const Object_Record& Object_Table::Object(std::uint32_t position) const
+{
+    static const Object_Record empty {};
+    return position < Object_Count ? records[position] : empty;
+}
+
 std::uint8_t Object_Table::Supervision_Flags(std::uint32_t position) const
 {
+    if (position >= Object_Count)
+        return 0;
     return Load_Bits(records[position].Supervision_Flags);
 }
 
 Object_Record Object_Table::Copy_Object(std::uint32_t position) const
 {
+    if (position >= Object_Count)
+        return {};
     std::lock_guard guard(lock);
     return records[position];
 }
 
 bool Object_Table::Clear_Flag_Report(std::uint32_t position, const Object_Record& reported)
 {
+    if (position >= Object_Count)
+        return false;
     std::lock_guard guard(lock);
     Object_Record& record = records[position];
     if (Fixed_Text(record.Account_Number) != Fixed_Text(reported.Account_Number))

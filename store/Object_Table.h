@@ -65,8 +65,10 @@ public:
     // Stopping and restarting the supervision timer around the call is the window's part.
     bool Delete_All_Objects();
 
-    // Window thread: the thread that changes the records may read them directly.
-    const Object_Record& Object(std::uint32_t position) const { return records[position]; }
+    // Window thread: the thread that changes the records may read them directly. Positions come
+    // from the windows' grids, so every accessor takes any value: a position past the table reads
+    // as an empty record and changes nothing.
+    const Object_Record& Object(std::uint32_t position) const;
 
     // Output thread.
     std::uint8_t Supervision_Flags(std::uint32_t position) const;

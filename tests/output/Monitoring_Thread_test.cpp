@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,11 @@ protected:
                 .Beep = {},
                 .Refresh_Event_List = {},
                 .Play_Notification = {},
-                .Show_Answer = {},
+                .Show_Answer =
+                    [this](std::uint8_t, std::chrono::system_clock::time_point) {
+                        if (on_answer)
+                            on_answer();
+                    },
                 .Send_Tcp =
                     [this](const char* line, std::size_t size, bool) {
                         sent.emplace_back(line, size);
@@ -134,6 +139,8 @@ protected:
     std::vector<std::string> log;
     // The answer byte for a line, or -1 for silence.
     std::function<int(const std::string&)> answer;
+    // Runs on the monitoring thread for every answer it receives; set before Start.
+    std::function<void()> on_answer;
 };
 
 TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
@@ -268,6 +275,51 @@ TEST_F(Monitoring_Thread_Test, SupervisionChangeIsReportedAndClearedOnAck)
     ASSERT_TRUE(Pump_Until([&] { return (objects.Supervision_Flags(0) & Flag_Report) == 0; }, 3000));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], "501001 185678E35001000\x14");
+}
+
+// Many objects failing at once make a long supervision pass; an event acknowledged to its
+// communicator meanwhile must reach the event file before the pass ends.
+TEST_F(Monitoring_Thread_Test, EventsArrivingDuringASupervisionPassAreSavedBetweenItsLines)
+{
+    for (const char* account : {"5678", "5679"}) {
+        const std::uint32_t position = objects.Update_Object(Event(account, "1401", "001"), false);
+        objects.Set_Ping_Timeout(position, 1);
+    }
+    for (int tick = 0; tick < 60; ++tick)
+        objects.Supervision_Tick();
+
+    std::uint8_t status_at_second_line = 0xFF;
+    answer = [&](const std::string&) {
+        if (sent.size() == 1)
+            events.Append_Event(Event("1234", "1401", "015")); // stored while the first line waits
+        else if (sent.size() == 2)
+            status_at_second_line = events.Status(0);
+        return Answer_ACK;
+    };
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return sent.size() >= 2; }, 5000));
+    EXPECT_EQ(sent[0].substr(13, 5), "E3500");
+    EXPECT_EQ(sent[1].substr(13, 5), "E3500");
+    EXPECT_EQ(status_at_second_line, Status_Used | Status_Saved);
+}
+
+// An exception nobody foresaw inside a cycle is logged in red and the deliveries go on: the line
+// whose answer was being handled is sent again and acknowledged.
+TEST_F(Monitoring_Thread_Test, ExceptionInsideACycleIsLoggedAndDeliveriesGoOn)
+{
+    std::atomic<int> answers {0};
+    on_answer = [&answers] {
+        if (answers.fetch_add(1) == 0)
+            throw std::runtime_error("answer display failed");
+    };
+    events.Append_Event(Event("1234", "1401", "015"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return (events.Status(0) & Status_Reported) != 0; }, 5000));
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], sent[1]);
+    EXPECT_NE(std::find(log.begin(), log.end(), "Output thread error: answer display failed"), log.end());
 }
 
 TEST_F(Monitoring_Thread_Test, LeavesAClosedGateWhenAskedToEnd)
