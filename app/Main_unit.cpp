@@ -231,6 +231,13 @@ void TMain_Form::Create_Tray_Icon()
         if (reason == QSystemTrayIcon::Trigger)
             TrayIcon1Click();
     });
+
+    System_Tray_Available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (!System_Tray_Available())
+            PopupMenu_Tray->popup(mapToGlobal(at));
+    });
 }
 
 bool TMain_Form::Check_Settings_Changed()
@@ -343,6 +350,11 @@ void TMain_Form::ViewSystemLogs1Click()
 
 void TMain_Form::Enter_Background_Mode()
 {
+    if (!System_Tray_Available()) {
+        // A hidden window with no icon to bring it back could only be ended from outside.
+        showMinimized();
+        return;
+    }
     hide();
     setWindowState(windowState() | Qt::WindowMinimized);
     TrayIcon1->show();

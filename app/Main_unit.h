@@ -104,9 +104,14 @@ public:
     bool Log_View_Visible() const;
     // Data Log feeding: lines are taken only while that window is visible.
     bool Data_Log_Visible() const;
+    // From any thread: false when a worker need not hand a Data Log line over at all.
+    bool Data_Log_Maybe_Visible() const;
     void Data_Log_Add(const QString& line);
 
-    // Background mode and the notification-area menu.
+    // Background mode and the notification-area menu. Without a notification area the window is
+    // minimised instead of hidden and its own context menu carries that menu, so "Exit" stays
+    // reachable. The check is replaceable for tests.
+    std::function<bool()> System_Tray_Available;
     void Enter_Background_Mode();
     void TrayIcon1Click();
     void OpenSIAIPReceiver1Click();
