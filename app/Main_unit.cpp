@@ -306,6 +306,11 @@ bool TMain_Form::Data_Log_Visible() const
     return Data_Log_Window->Collecting();
 }
 
+bool TMain_Form::Data_Log_Maybe_Visible() const
+{
+    return Data_Log_Window->Maybe_Collecting();
+}
+
 void TMain_Form::Data_Log_Add(const QString& line)
 {
     Data_Log_Window->Add_Line(line);

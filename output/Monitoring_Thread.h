@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Log_Writer.h"
+#include "output/Line_Hand_Over.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
@@ -91,9 +92,13 @@ private:
     Links links;
     Window_Thread_Call window_call;
     Window_Work work;
+    Line_Hand_Over tcp_send;
     Report_Line line {};
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
+    // Next_Slot when the last save pass began: the same value means nothing new to save (after
+    // exactly a full ring of appends the cycle's own save pass takes them).
+    std::uint32_t next_slot_at_save = 0;
     std::atomic<bool> line_outstanding {false};
     Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };
