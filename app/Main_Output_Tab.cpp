@@ -4,9 +4,9 @@
 
 #include "app/Main_unit.h"
 
-#include "app/Edit_Values.h"
 #include "app/Main_Widgets.h"
-#include "app/Settings_File.h"
+#include "base/Edit_Values.h"
+#include "base/Settings_File.h"
 
 #include <QCheckBox>
 #include <QComboBox>

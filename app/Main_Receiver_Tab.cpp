@@ -3,10 +3,10 @@
 
 #include "app/Main_unit.h"
 
-#include "app/Edit_Values.h"
 #include "app/Key_Entry.h"
 #include "app/Main_Widgets.h"
 #include "app/Message_Box.h"
+#include "base/Edit_Values.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "app/Log_test.h"
 #include "app/Main_Widgets.h"
 #include "app/Message_Box.h"
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Data_Log_Key_Ring.h"
-#include "app/Log_Writer.h"
-#include "app/Settings_Record.h"
+#include "base/Log_Writer.h"
+#include "base/Settings_Record.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -1,11 +1,11 @@
 #include "app/Program.h"
 
-#include "app/Log_Writer.h"
 #include "app/Main_unit.h"
 #include "app/Message_Box.h"
 #include "app/Process_Setup.h"
-#include "app/Settings_File.h"
 #include "app/Settings_Folder.h"
+#include "base/Log_Writer.h"
+#include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
 #include "output/Com_settings.h"

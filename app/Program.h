@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Settings_Record.h"
 #include "app/Single_Instance.h"
+#include "base/Settings_Record.h"
+#include "base/Sync_Events.h"
 #include "output/Link_State.h"
-#include "store/Sync_Events.h"
 
 #include <QObject>
 

@@ -6,7 +6,7 @@
 
 #include "tests/support/Forwarding_Session.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 #include <QCoreApplication>
 

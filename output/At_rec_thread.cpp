@@ -1,8 +1,8 @@
 #include "output/At_rec_thread.h"
 
+#include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
-#include "store/Sync_Events.h"
 
 AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
     : links(links_)

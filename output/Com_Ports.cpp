@@ -1,6 +1,6 @@
 #include "output/Com_Ports.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 Com_Port_List Choose_Com_Port(std::vector<std::string> available, Settings_Record& settings)
 {

@@ -1,7 +1,7 @@
 #include "output/Com_settings.h"
 
-#include "app/Edit_Values.h"
-#include "app/Settings_Record.h"
+#include "base/Edit_Values.h"
+#include "base/Settings_Record.h"
 
 #include <QComboBox>
 #include <QGridLayout>

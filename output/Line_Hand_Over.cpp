@@ -1,6 +1,6 @@
 #include "output/Line_Hand_Over.h"
 
-#include "store/Sync_Events.h"
+#include "base/Sync_Events.h"
 
 #include <QCoreApplication>
 #include <QEvent>

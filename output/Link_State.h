@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Sync_Events.h"
+#include "base/Sync_Events.h"
 
 #include <atomic>
 #include <cstdint>

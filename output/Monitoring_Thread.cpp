@@ -1,12 +1,12 @@
 #include "output/Monitoring_Thread.h"
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
+#include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
-#include "store/Sync_Events.h"
 
 #include <thread>
 

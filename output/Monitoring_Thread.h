@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Log_Writer.h"
+#include "base/Log_Writer.h"
 #include "output/Line_Hand_Over.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"

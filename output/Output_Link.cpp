@@ -1,7 +1,7 @@
 #include "output/Output_Link.h"
 
-#include "app/Settings_File.h"
-#include "app/Settings_Record.h"
+#include "base/Settings_File.h"
+#include "base/Settings_Record.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"

@@ -1,12 +1,12 @@
 #include "receiver/Receiver_Port.h"
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
+#include "base/Sync_Events.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
 #include "receiver/Fill_Event_From_Frame.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
-#include "store/Sync_Events.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Log_Writer.h"
+#include "base/Log_Writer.h"
 #include "receiver/DC09_Connection_Table.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Sync_Events.h"
 #include "store/Data_File.h"
 #include "store/Event_Record.h"
-#include "store/Sync_Events.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Sync_Events.h"
 #include "store/Event_Record.h"
 #include "store/Object_Record.h"
-#include "store/Sync_Events.h"
 
 #include <cstdint>
 #include <functional>

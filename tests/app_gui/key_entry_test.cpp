@@ -1,5 +1,5 @@
-#include "app/Edit_Values.h"
 #include "app/Key_Entry.h"
+#include "base/Edit_Values.h"
 
 #include <gtest/gtest.h>
 

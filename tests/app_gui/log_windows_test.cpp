@@ -1,7 +1,7 @@
 #include "app/Log.h"
-#include "app/Log_Writer.h"
 #include "app/Log_test.h"
 #include "app/Message_Box.h"
+#include "base/Log_Writer.h"
 
 #include <QFile>
 #include <QPlainTextEdit>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Log_Writer.h"
 #include "app/Main_unit.h"
 #include "app/Message_Box.h"
-#include "app/Settings_File.h"
+#include "base/Log_Writer.h"
+#include "base/Settings_File.h"
 
 #include <QFile>
 #include <QLineEdit>

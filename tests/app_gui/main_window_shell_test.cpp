@@ -167,15 +167,15 @@ TEST_F(Main_Shell_Test, Without_A_Notification_Area_Closing_Minimises_And_Exit_S
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Form->isMinimized());
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Find<QSystemTrayIcon>("TrayIcon1")->isVisible());
 
     // The notification-area menu comes up on the window itself.
     Right_Click(Form.get());
-    EXPECT_TRUE(Form->PopupMenu_Tray->isVisible());
-    Form->PopupMenu_Tray->hide();
-    Form->OpenSIAIPReceiver1->trigger();
+    EXPECT_TRUE(Find<QMenu>("PopupMenu_Tray")->isVisible());
+    Find<QMenu>("PopupMenu_Tray")->hide();
+    Find<QAction>("OpenSIAIPReceiver1")->trigger();
     EXPECT_FALSE(Form->isMinimized());
-    Form->Pop_Exit->trigger();
+    Find<QAction>("Pop_Exit")->trigger();
     EXPECT_EQ(ends, 1);
 }
 
@@ -185,16 +185,16 @@ TEST_F(Main_Shell_Test, Without_A_Notification_Area_Background_Start_Minimises)
     Form->Enter_Background_Mode();
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Form->isMinimized());
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Find<QSystemTrayIcon>("TrayIcon1")->isVisible());
     Right_Click(Form.get());
-    EXPECT_TRUE(Form->PopupMenu_Tray->isVisible());
+    EXPECT_TRUE(Find<QMenu>("PopupMenu_Tray")->isVisible());
 }
 
 TEST_F(Main_Shell_Test, With_A_Notification_Area_The_Window_Has_No_Context_Menu)
 {
     Form->show();
     Right_Click(Form.get());
-    EXPECT_FALSE(Form->PopupMenu_Tray->isVisible());
+    EXPECT_FALSE(Find<QMenu>("PopupMenu_Tray")->isVisible());
 }
 
 TEST_F(Main_Shell_Test, Closing_With_Unsaved_Settings_Asks_And_Still_Goes_On)

@@ -3,7 +3,7 @@
 // Helpers shared by the end-to-end suites: settings for a test receiver, reading the data files as
 // their record layouts, and bounded polls for what the program writes.
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
 #include "store/Event_Record.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Record.h"

@@ -2,7 +2,7 @@
 // automation software, and a serial line, here the slave side of a pseudo-terminal whose master the
 // simulated automation software holds.
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 #include "tests/e2e/E2E_Common.h"
 #include "tests/support/Forwarding_Session.h"
 

@@ -1,7 +1,7 @@
 #include "output/At_rec_thread.h"
 
+#include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
-#include "store/Sync_Events.h"
 
 #include <QCoreApplication>
 #include <QObject>

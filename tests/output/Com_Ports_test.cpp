@@ -1,6 +1,6 @@
 #include "output/Com_Ports.h"
 
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 #include "output/Comm_Port.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "output/Com_settings.h"
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
 
 #include <QComboBox>
 #include <QLabel>

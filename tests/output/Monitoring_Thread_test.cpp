@@ -1,4 +1,4 @@
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 #include "output/Monitoring_Thread.h"

@@ -1,7 +1,7 @@
 #include "output/Output_Link.h"
 
-#include "app/Log_Writer.h"
-#include "app/Settings_File.h"
+#include "base/Log_Writer.h"
+#include "base/Settings_File.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 

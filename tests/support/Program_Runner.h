@@ -3,7 +3,7 @@
 // Starts the real program for end-to-end tests in a home folder and runtime folder of its own, so
 // copies run side by side and never touch the user's files. Every wait is bounded.
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

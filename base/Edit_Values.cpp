@@ -1,4 +1,4 @@
-#include "app/Edit_Values.h"
+#include "base/Edit_Values.h"
 
 #include <charconv>
 

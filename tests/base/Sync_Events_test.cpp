@@ -1,4 +1,4 @@
-#include "store/Sync_Events.h"
+#include "base/Sync_Events.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/Settings_File.h"
+#include "base/Settings_File.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings_Record.h"
+#include "base/Settings_Record.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "app/Log_Writer.h"
+#include "base/Log_Writer.h"
 
 #include <QDir>
 #include <QFile>
