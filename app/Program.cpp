@@ -4,6 +4,7 @@
 #include "app/Message_Box.h"
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
+#include "app/Virtual_Ports.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
@@ -184,6 +185,18 @@ void Program::Wire_Serial_Page()
         com_settings->activateWindow();
     };
     window->Hooks.Com_Ports_Available = [this] { Com_Ports_AvailableExecute(); };
+    window->Hooks.Virtual_Ports_Clicked = [this] { VirtualPortsTool1Click(); };
+}
+
+void Program::VirtualPortsTool1Click()
+{
+    const Virtual_Ports_Outcome outcome = Run_Virtual_Ports_Tool();
+    if (!outcome.Warning.empty())
+        Message_Box(window.get(), QString::fromStdString(outcome.Warning), window->windowTitle(),
+            Box_Buttons::Ok, Box_Icon::Warning);
+    if (!outcome.Log_Line.empty())
+        log->Log_Message(outcome.Log_Line);
+    Com_Ports_AvailableExecute();
 }
 
 void Program::Com_Ports_AvailableExecute()
@@ -193,7 +206,9 @@ void Program::Com_Ports_AvailableExecute()
         window->Show_Com_Port_Name(QString::fromStdString(Com_Port_Name(settings)));
         return;
     }
-    const Com_Port_List list = Rebuild_Com_Port_List(settings);
+    Com_Port_Search search = Default_Com_Port_Search();
+    search.Extra_Devices = Virtual_Port_Pair_Ends();
+    const Com_Port_List list = Rebuild_Com_Port_List(settings, search);
     QStringList names;
     for (const std::string& name : list.Names)
         names.push_back(QString::fromStdString(name));

@@ -59,6 +59,7 @@ private:
     void Create_Output_Side();
     void Wire_Serial_Page();
     void Com_Ports_AvailableExecute();
+    void VirtualPortsTool1Click();
     void Play_Notification();
     void Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_point when);
     template<typename Worker> bool Stop_Worker(Worker& worker);

@@ -8,11 +8,14 @@ struct Settings_Record;
 // Where serial ports are looked for. POSIX: the device folder and the name prefixes of the
 // candidate devices, each followed by a decimal number (/dev + ttyUSB -> /dev/ttyUSB0 ...).
 // Windows: the prefix is "COM", numbered 1 to 64, and the folder is the device namespace "\\.\".
-// Tests point the folder at a temporary directory of fake devices.
+// Tests point the folder at a temporary directory of fake devices. Extra_Devices are offered after
+// the numbered ones, by their full names, when they exist and can be opened: the linked virtual
+// port pair, whose place the application shell decides.
 struct Com_Port_Search
 {
     std::string Device_Folder;
     std::vector<std::string> Name_Prefixes;
+    std::vector<std::string> Extra_Devices {};
 };
 
 Com_Port_Search Default_Com_Port_Search();

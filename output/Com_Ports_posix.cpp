@@ -64,6 +64,10 @@ std::vector<std::string> Available_Com_Ports(const Com_Port_Search& search)
                 ports.push_back(std::move(path));
         }
     }
+    for (const std::string& path : search.Extra_Devices) {
+        if (Can_Open(path))
+            ports.push_back(path);
+    }
     return ports;
 }
 

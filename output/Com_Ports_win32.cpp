@@ -42,6 +42,10 @@ std::vector<std::string> Available_Com_Ports(const Com_Port_Search& search)
                 ports.push_back(name);
         }
     }
+    for (const std::string& name : search.Extra_Devices) {
+        if (Device_Exists(name) && Can_Open(search.Device_Folder + name))
+            ports.push_back(name);
+    }
     return ports;
 }
 

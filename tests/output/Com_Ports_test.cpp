@@ -115,6 +115,17 @@ TEST_F(Com_Ports_Test, PseudoTerminalIsListedUntilTheSerialPortTakesIt)
     EXPECT_EQ(Available_Com_Ports(Search()), Devices({"ttyUSB0"}));
 }
 
+TEST_F(Com_Ports_Test, ExtraDevicesFollowTheNumberedOnesWhenTheyOpen)
+{
+    Make({"ttyS0", "pair0", "pair1", "pair2"});
+    fs::create_symlink(Folder / "gone", Folder / "pair3");
+    Hold("pair2");
+    Com_Port_Search search = Search();
+    search.Extra_Devices = Devices({"pair1", "missing", "pair0", "pair2", "pair3"});
+
+    EXPECT_EQ(Available_Com_Ports(search), Devices({"ttyS0", "pair1", "pair0"}));
+}
+
 TEST_F(Com_Ports_Test, MissingFolderListsNothing)
 {
     EXPECT_TRUE(Available_Com_Ports({(Folder / "none").string(), {"ttyS"}}).empty());

@@ -16,6 +16,9 @@ struct Pseudo_Terminal
 
 // Both ends in raw mode (no echo, no line editing), the master non-blocking.
 bool Open_Pseudo_Terminal_Pair(Pseudo_Terminal& pair);
+// An existing serial device (one end of a linked pair the test did not make) in raw mode, taking the
+// master's place: its descriptor, non-blocking, is read and written like a master; no slave is kept.
+bool Open_Serial_Device(const std::string& path, Pseudo_Terminal& line);
 // Bytes read from the master; 0 when nothing waits, -1 on an error.
 long Read_Pseudo_Terminal(int master, char* buffer, std::size_t size);
 bool Write_Pseudo_Terminal(int master, std::string_view bytes);

@@ -28,6 +28,21 @@ bool Open_Pseudo_Terminal_Pair(Pseudo_Terminal& pair)
     return true;
 }
 
+bool Open_Serial_Device(const std::string& path, Pseudo_Terminal& line)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    termios state {};
+    if (::tcgetattr(fd, &state) == 0) {
+        cfmakeraw(&state);
+        ::tcsetattr(fd, TCSANOW, &state);
+    }
+    line.master = fd;
+    line.slave_path = path;
+    return true;
+}
+
 long Read_Pseudo_Terminal(int master, char* buffer, std::size_t size)
 {
     const ssize_t got = ::read(master, buffer, size);

@@ -7,6 +7,11 @@ bool Open_Pseudo_Terminal_Pair(Pseudo_Terminal&)
     return false;
 }
 
+bool Open_Serial_Device(const std::string&, Pseudo_Terminal&)
+{
+    return false;
+}
+
 long Read_Pseudo_Terminal(int, char*, std::size_t)
 {
     return -1;

@@ -58,10 +58,12 @@ public:
         return Add_Socket(socket);
     }
 
-    std::optional<std::string> Open_Pty()
+    std::optional<std::string> Open_Pty(const std::string& existing_device = {})
     {
         Link& link = Add_Link();
-        if (!Open_Pseudo_Terminal_Pair(link.pty)) {
+        const bool opened = existing_device.empty() ? Open_Pseudo_Terminal_Pair(link.pty)
+                                                    : Open_Serial_Device(existing_device, link.pty);
+        if (!opened) {
             links.pop_back();
             std::lock_guard lock(shared.mutex);
             shared.connections.pop_back();
@@ -296,6 +298,13 @@ std::optional<std::string> Automation_Simulator::Open_Pseudo_Terminal()
     std::optional<std::string> path;
     Run_On(worker, [this, &path] { path = worker->Open_Pty(); });
     return path;
+}
+
+bool Automation_Simulator::Open_Serial_Device(const std::string& path)
+{
+    bool opened = false;
+    Run_On(worker, [this, &path, &opened] { opened = worker->Open_Pty(path).has_value(); });
+    return opened;
 }
 
 bool Automation_Simulator::Send(int connection, std::string_view bytes)

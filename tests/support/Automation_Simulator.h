@@ -71,6 +71,8 @@ public:
     // Opens a pseudo-terminal pair in raw mode and keeps the slave open too (so the master never
     // reads end-of-file); the slave's path, or nothing where there are no pseudo-terminals.
     std::optional<std::string> Open_Pseudo_Terminal();
+    // Sits on an existing serial device, the other end of a linked pair from the receiver's port.
+    bool Open_Serial_Device(const std::string& path);
     // Writes bytes unasked on a connection; false when it is not open.
     bool Send(int connection, std::string_view bytes);
     void Close_All();

@@ -28,6 +28,8 @@ public:
     Program_Runner& operator=(const Program_Runner&) = delete;
 
     const std::string& Home() const { return m_home; }
+    // The program's $XDG_RUNTIME_DIR, without a trailing separator.
+    std::string Runtime_Folder() const { return m_runtime_dir.path().toStdString(); }
     // "<home>/.local/share/Varnek SIA-IP Receiver/", with the trailing separator.
     const std::string& Data_Folder() const { return m_data_folder; }
     std::string Data_Path(std::string_view file_name) const;
