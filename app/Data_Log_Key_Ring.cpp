@@ -1,7 +1,6 @@
 #include "app/Data_Log_Key_Ring.h"
 
 #include <algorithm>
-#include <cstdio>
 
 bool Data_Log_Key_Ring::Feed(char key)
 {
@@ -12,13 +11,4 @@ bool Data_Log_Key_Ring::Feed(char key)
         return false;
     Item_Shown = true;
     return true;
-}
-
-std::string Data_Log_Time_Stamp(const QTime& time)
-{
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u:%u", static_cast<unsigned>(time.hour()),
-        static_cast<unsigned>(time.minute()), static_cast<unsigned>(time.second()),
-        static_cast<unsigned>(time.msec()));
-    return stamp;
 }

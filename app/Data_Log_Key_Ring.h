@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QTime>
-
 #include <array>
 #include <cstddef>
 #include <string>
@@ -26,7 +24,3 @@ private:
     std::size_t Write_Index = 0;
     bool Item_Shown = false;
 };
-
-// Data Log time stamp: hours, minutes, seconds with two digits, then milliseconds without leading
-// zeros ("09:05:03:7").
-std::string Data_Log_Time_Stamp(const QTime& time);

@@ -3,18 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-std::size_t Key_Length(std::uint8_t aes_mode)
-{
-    switch (aes_mode) {
-    case 3:
-        return 32;
-    case 2:
-        return 24;
-    default:
-        return 16;
-    }
-}
-
 void Key_From_Text(Key_Bytes& key, std::string_view text)
 {
     std::memset(key, 0, sizeof key);

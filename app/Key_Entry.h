@@ -11,9 +11,8 @@
 
 using Key_Bytes = std::uint8_t[32];
 
-// Bytes of the key for a DC9_AES_Mode: 32 for mode 3, 24 for mode 2, 16 otherwise (also for "off",
-// where it only bounds the key edit).
-std::size_t Key_Length(std::uint8_t aes_mode);
+// How many bytes a mode uses is the cipher's rule (DC09_Key_Length); with encryption off it only
+// bounds the key edit.
 
 // Text entry: the key becomes the text's bytes followed by zeros. A text longer than the field
 // leaves the key all zero rather than a silently cut key.

@@ -7,6 +7,7 @@
 #include "app/Main_Widgets.h"
 #include "app/Message_Box.h"
 #include "base/Edit_Values.h"
+#include "receiver/DC09_Cipher.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -153,7 +154,7 @@ void TMain_Form::RadioButton_Aes_Key_FormatClick()
 
 void TMain_Form::LabeledEdit_DC9_Encoding_KeyChange()
 {
-    const std::size_t key_length = Key_Length(Record.DC9_AES_Mode);
+    const std::size_t key_length = DC09_Key_Length(Record.DC9_AES_Mode);
     const QString text = LabeledEdit_DC9_Encoding_Key->text();
     const QByteArray bytes = Key_Bytes_Of(text);
     if (!RadioButton_Aes_Key_Hex->isChecked()) {
@@ -200,7 +201,7 @@ void TMain_Form::Show_Key()
     default:
         break;
     }
-    const std::size_t key_length = Key_Length(Record.DC9_AES_Mode);
+    const std::size_t key_length = DC09_Key_Length(Record.DC9_AES_Mode);
     if (!RadioButton_Aes_Key_Hex->isChecked() && !Key_Shows_As_Text(Record.DC9_Encoding_Key, key_length)) {
         // Text would show the key only up to its first zero byte: a key the operator could take for
         // the one in force, and save. Hex shows every byte. Quietly, as this is the refresh itself.

@@ -1,5 +1,6 @@
 #include "app/Main_unit.h"
 
+#include "app/Event_Hook.h"
 #include "app/Log.h"
 #include "app/Log_test.h"
 #include "app/Main_Widgets.h"
@@ -9,7 +10,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,8 +24,6 @@
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextEdit>
-
-TMain_Form* Main_Form = nullptr;
 
 namespace {
 
@@ -92,14 +90,11 @@ TMain_Form::TMain_Form(
 
     View_Sink = Writer.Attach_Sink(
         [this](const std::string& line, Log_Colour colour) { Add_Log_Line(line, colour); });
-    Main_Form = this;
 }
 
 TMain_Form::~TMain_Form()
 {
     Writer.Detach_Sink(View_Sink);
-    if (Main_Form == this)
-        Main_Form = nullptr;
 }
 
 void TMain_Form::Create_Menu_Bar()
@@ -111,13 +106,13 @@ void TMain_Form::Create_Menu_Bar()
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    Meniu_Events = add("Meniu_Events", QStringLiteral("Events"));
-    ViewSystemLogs1 = add("ViewSystemLogs1", QStringLiteral("System Log"));
-    VirtualPortsTool1 = add("VirtualPortsTool1", QStringLiteral("Virtual Serial Ports"));
+    QAction* Meniu_Events = add("Meniu_Events", QStringLiteral("Events"));
+    QAction* ViewSystemLogs1 = add("ViewSystemLogs1", QStringLiteral("System Log"));
+    QAction* VirtualPortsTool1 = add("VirtualPortsTool1", QStringLiteral("Virtual Serial Ports"));
     Meniu_Log = add("Meniu_Log", QStringLiteral("Data Log"));
     Meniu_Log->setVisible(false);
     bar->addSeparator();
-    ObjectList1 = add("ObjectList1", QStringLiteral("    Object List"));
+    QAction* ObjectList1 = add("ObjectList1", QStringLiteral("    Object List"));
     QFont bold = ObjectList1->font();
     bold.setBold(true);
     ObjectList1->setFont(bold);
@@ -150,8 +145,11 @@ void TMain_Form::Create_Pages()
     PageControl_Receiver->setCurrentIndex(0);
     // A page refreshes itself from the settings whenever it becomes visible: on a tab change and
     // whenever the window is shown.
-    TabSheet1->installEventFilter(this);
-    TabSheet_Mon_Software->installEventFilter(this);
+    Event_Hook::Install(TabSheet1, QEvent::Show, [this](QEvent*) { Refresh_ReceiverExecute(); });
+    Event_Hook::Install(TabSheet_Mon_Software, QEvent::Show, [this](QEvent*) {
+        Refresh_Mon_OutExecute();
+        Run(Hooks.Com_Ports_Available);
+    });
     Connect_Receiver_Page();
     Connect_Mon_Software_Page();
 
@@ -160,7 +158,8 @@ void TMain_Form::Create_Pages()
     CheckBox_Start_In_Background->setObjectName(QStringLiteral("CheckBox_Start_In_Background"));
     CheckBox_Start_In_Background->resize(CheckBox_Start_In_Background->sizeHint());
     CheckBox_Start_In_Background->setMouseTracking(true);
-    CheckBox_Start_In_Background->installEventFilter(this);
+    Event_Hook::Install(CheckBox_Start_In_Background, QEvent::MouseMove,
+        [this](QEvent*) { CheckBox_Start_In_BackgroundMouseMove(); });
     connect(CheckBox_Start_In_Background, &QCheckBox::toggled, this,
         &TMain_Form::CheckBox_Start_In_BackgroundClick);
 
@@ -189,7 +188,8 @@ void TMain_Form::Create_Log_View()
     RichEdit_Log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Read-only, yet it sees every key typed while it has the focus: that is how the Data Log is
     // unlocked.
-    RichEdit_Log->installEventFilter(this);
+    Event_Hook::Install(RichEdit_Log, QEvent::KeyPress,
+        [this](QEvent* event) { RichEdit_LogKeyPress(static_cast<QKeyEvent*>(event)->text()); });
 }
 
 void TMain_Form::Create_Status_Bar()
@@ -213,14 +213,14 @@ void TMain_Form::Create_Status_Bar()
 
 void TMain_Form::Create_Tray_Icon()
 {
-    PopupMenu_Tray = new QMenu(this);
+    auto* PopupMenu_Tray = new QMenu(this);
     PopupMenu_Tray->setObjectName(QStringLiteral("PopupMenu_Tray"));
-    OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("Open SIA-IP Receiver"));
+    QAction* OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("Open SIA-IP Receiver"));
     OpenSIAIPReceiver1->setObjectName(QStringLiteral("OpenSIAIPReceiver1"));
     PopupMenu_Tray->addSeparator();
-    Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("Exit"));
+    QAction* Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("Exit"));
     Pop_Exit->setObjectName(QStringLiteral("Pop_Exit"));
-    connect(OpenSIAIPReceiver1, &QAction::triggered, this, &TMain_Form::OpenSIAIPReceiver1Click);
+    connect(OpenSIAIPReceiver1, &QAction::triggered, this, &TMain_Form::TrayIcon1Click);
     connect(Pop_Exit, &QAction::triggered, this, &TMain_Form::Pop_ExitClick);
 
     TrayIcon1 = new QSystemTrayIcon(Program_Icon(), this);
@@ -281,24 +281,9 @@ void TMain_Form::Set_Receiver_Status(const QString& text)
     Status_Panel_0->setText(text);
 }
 
-QString TMain_Form::Receiver_Status() const
-{
-    return Status_Panel_0->text();
-}
-
 void TMain_Form::Set_Out_Status(const QString& text)
 {
     Status_Panel_1->setText(text);
-}
-
-QString TMain_Form::Out_Status() const
-{
-    return Status_Panel_1->text();
-}
-
-bool TMain_Form::Log_View_Visible() const
-{
-    return RichEdit_Log->isVisibleTo(this);
 }
 
 bool TMain_Form::Data_Log_Visible() const
@@ -376,11 +361,6 @@ void TMain_Form::TrayIcon1Click()
     activateWindow();
 }
 
-void TMain_Form::OpenSIAIPReceiver1Click()
-{
-    TrayIcon1Click();
-}
-
 void TMain_Form::Pop_ExitClick()
 {
     Exit_Was_Requested = true;
@@ -409,23 +389,7 @@ void TMain_Form::closeEvent(QCloseEvent* event)
     }
     Ended = true;
     TrayIcon1->hide();
-    Run(Hooks.Program_End);
     event->accept();
-    // The program ends with this window, whatever secondary windows are still open.
-    QCoreApplication::exit(0);
-}
-
-bool TMain_Form::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == RichEdit_Log && event->type() == QEvent::KeyPress)
-        RichEdit_LogKeyPress(static_cast<QKeyEvent*>(event)->text());
-    else if (watched == CheckBox_Start_In_Background && event->type() == QEvent::MouseMove)
-        CheckBox_Start_In_BackgroundMouseMove();
-    else if (watched == TabSheet1 && event->type() == QEvent::Show)
-        Refresh_ReceiverExecute();
-    else if (watched == TabSheet_Mon_Software && event->type() == QEvent::Show) {
-        Refresh_Mon_OutExecute();
-        Run(Hooks.Com_Ports_Available);
-    }
-    return QMainWindow::eventFilter(watched, event);
+    // Ending is the program's business: it stops its parts and leaves the event loop.
+    Run(Hooks.Program_End);
 }

@@ -39,7 +39,7 @@ struct Main_Form_Hooks
     std::function<void()> Object_List_Clicked; // Form_Latest_Events
     std::function<void()> Virtual_Ports_Clicked; // the virtual serial port tool
     std::function<void()> Hide_Other_Windows; // Form_Events, Form_Latest_Events on every close
-    std::function<void()> Program_End; // once, when a close after "Exit" is allowed
+    std::function<void()> Program_End; // once, when a close after "Exit" is allowed: the program ends
 };
 
 // The main window: the two settings pages over the process-wide settings record, the log view, the
@@ -55,16 +55,53 @@ public:
 
     Main_Form_Hooks Hooks;
 
-    void Set_Settings_Path(std::string settings_path) { Settings_Path = std::move(settings_path); }
-    Settings_Record& Settings() { return Record; }
-
     // Edit rule: compares the record with the file and sets the Save button; true when they differ.
     bool Check_Settings_Changed();
+    // Start-up ticks or unticks the box from the settings without going through the edit rule.
+    void Set_Start_In_Background_Box(bool checked);
+    // Hidden, minimised, and the notification-area icon shown. Without a notification area the
+    // window is only minimised and its own context menu carries that icon's menu, so "Exit" stays
+    // reachable. The check is replaceable for tests.
+    void Enter_Background_Mode();
+    std::function<bool()> System_Tray_Available;
+
+    // "Automation Software Interface" page, after the link changed the settings it shows.
+    void Refresh_Mon_OutExecute();
+    // Fills the serial port list without storing anything; selected outside the list selects none.
+    void Show_Com_Ports(const QStringList& names, int selected);
+    // While the serial port is open the list stays as it is and the box shows the port in use.
+    void Show_Com_Port_Name(const QString& name);
+
+    // Status bar: panel 0 the receiver, panel 1 the automation software link.
+    void Set_Receiver_Status(const QString& text);
+    void Set_Out_Status(const QString& text);
+
+    // Data Log feeding: lines are taken only while that window is visible.
+    bool Data_Log_Visible() const;
+    // From any thread: false when a worker need not hand a Data Log line over at all.
+    bool Data_Log_Maybe_Visible() const;
+    void Data_Log_Add(const QString& line);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Create_Menu_Bar();
+    void Create_Pages();
+    QWidget* Create_Receiver_Page();
+    QWidget* Create_Mon_Software_Page();
+    void Connect_Receiver_Page();
+    void Connect_Mon_Software_Page();
+    void Create_Log_View();
+    void Create_Status_Bar();
+    void Create_Tray_Icon();
+    void Add_Log_Line(const std::string& line, Log_Colour colour);
+    void RichEdit_LogKeyPress(const QString& typed);
+    void Show_Key();
+
     void BitBtn_SaveClick();
     void CheckBox_Start_In_BackgroundClick();
     void CheckBox_Start_In_BackgroundMouseMove();
-    // Start-up ticks or unticks the box from the settings without going through the edit rule.
-    void Set_Start_In_Background_Box(bool checked);
 
     // "DC-09 Receiver" page.
     void Refresh_ReceiverExecute();
@@ -78,7 +115,6 @@ public:
     void CheckBox_Show_AES_PasswordClick();
 
     // "Automation Software Interface" page.
-    void Refresh_Mon_OutExecute();
     void CheckBox_Mon_Port_Open_TCPClick();
     void CheckBox_Mon_Port_Open_SerialClick();
     void RadioButton_Mon_ServerClick();
@@ -89,44 +125,16 @@ public:
     void LabeledEdit_Test_Heartbeat_PeriodChange();
     void ComboBox1Change();
     void ComboBox_COM_NrChange();
-    // Fills the serial port list without storing anything; selected outside the list selects none.
-    void Show_Com_Ports(const QStringList& names, int selected);
-    // While the serial port is open the list stays as it is and the box shows the port in use.
-    void Show_Com_Port_Name(const QString& name);
 
-    // Status bar: panel 0 the receiver, panel 1 the automation software link.
-    void Set_Receiver_Status(const QString& text);
-    QString Receiver_Status() const;
-    void Set_Out_Status(const QString& text);
-    QString Out_Status() const;
-
-    // The log view's own visible flag, set by the layout even while the window is hidden.
-    bool Log_View_Visible() const;
-    // Data Log feeding: lines are taken only while that window is visible.
-    bool Data_Log_Visible() const;
-    // From any thread: false when a worker need not hand a Data Log line over at all.
-    bool Data_Log_Maybe_Visible() const;
-    void Data_Log_Add(const QString& line);
-
-    // Background mode and the notification-area menu. Without a notification area the window is
-    // minimised instead of hidden and its own context menu carries that menu, so "Exit" stays
-    // reachable. The check is replaceable for tests.
-    std::function<bool()> System_Tray_Available;
-    void Enter_Background_Mode();
+    // Background mode and the notification-area menu.
     void TrayIcon1Click();
-    void OpenSIAIPReceiver1Click();
     void Pop_ExitClick();
-    bool Exit_Requested() const { return Exit_Was_Requested; }
 
     void Meniu_LogClick();
     void ViewSystemLogs1Click();
 
-    // Menu bar.
-    QAction* Meniu_Events;
-    QAction* ViewSystemLogs1;
-    QAction* VirtualPortsTool1;
+    // Controls carry their names as objectName, which is how the tests find them.
     QAction* Meniu_Log;
-    QAction* ObjectList1;
 
     QTabWidget* PageControl_Receiver;
     QWidget* TabSheet1;
@@ -163,27 +171,6 @@ public:
     QComboBox* ComboBox1;
 
     QSystemTrayIcon* TrayIcon1;
-    QMenu* PopupMenu_Tray;
-    QAction* OpenSIAIPReceiver1;
-    QAction* Pop_Exit;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Create_Menu_Bar();
-    void Create_Pages();
-    QWidget* Create_Receiver_Page();
-    QWidget* Create_Mon_Software_Page();
-    void Connect_Receiver_Page();
-    void Connect_Mon_Software_Page();
-    void Create_Log_View();
-    void Create_Status_Bar();
-    void Create_Tray_Icon();
-    void Add_Log_Line(const std::string& line, Log_Colour colour);
-    void RichEdit_LogKeyPress(const QString& typed);
-    void Show_Key();
 
     Settings_Record& Record;
     std::string Settings_Path;
@@ -195,5 +182,3 @@ private:
     std::unique_ptr<TForm_Log> Log_Window;
     std::unique_ptr<TForm_Log_Test> Data_Log_Window;
 };
-
-extern TMain_Form* Main_Form;

@@ -5,6 +5,7 @@
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
 #include "app/Virtual_Ports.h"
+#include "base/Data_Log_Time_Stamp.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
@@ -15,6 +16,8 @@
 #include "output/Output_Link.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
+#include "store/Event_log.h"
+#include "store/Id_list.h"
 #include "store/Object_Table.h"
 
 #include <QCoreApplication>
@@ -51,6 +54,8 @@ Program::Program() = default;
 Program::~Program()
 {
     // The window's log view is a sink of the writer: the window goes first.
+    objects_window.reset();
+    events_window.reset();
     window.reset();
 }
 
@@ -82,7 +87,11 @@ bool Program::Start()
     serial_port = std::make_unique<Comm_Port>();
 
     window = std::make_unique<TMain_Form>(settings, settings_path, *log);
-    window->Hooks.Program_End = [this] { End(); };
+    // The program ends with the main window's "Exit", whatever secondary windows are still open.
+    window->Hooks.Program_End = [this] {
+        End();
+        QCoreApplication::exit(0);
+    };
 
     receiver = std::make_unique<Receiver_Port>(
         Receiver_Port::Links {settings, *events, *objects, object_changed, *log});
@@ -95,21 +104,18 @@ bool Program::Start()
     });
     window->Hooks.Receiver_Enable_Clicked = [this] { receiver->Port_Enable_Changed(); };
 
-    // Supervision counts down every second from start-up, whether or not any window is shown.
-    ping_timer = new QTimer(this);
-    ping_timer->setInterval(1000);
-    connect(ping_timer, &QTimer::timeout, this, [this] { objects->Supervision_Tick(); });
-
+    Create_Store_Windows();
     Create_Output_Side();
 
     receiver->Start();
     output_link->Start();
-    ping_timer->start();
     serial_receiver->Start();
     monitor->Start();
     // A bulk change of a store waits for a line that is awaiting its answer, at most as long as
     // the answer wait plus a file write.
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
+    const auto drain = [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); };
+    events->Set_Bulk_Change_Drain(drain);
+    objects->Set_Bulk_Change_Drain(drain);
 
     Watch_Termination_Requests(this, [this] {
         End();
@@ -146,7 +152,7 @@ void Program::Create_Output_Side()
         Monitoring_Thread::Window_Work {
             .Log = log_line,
             .Beep = [] { System_Beep(); },
-            .Refresh_Event_List = {},
+            .Refresh_Event_List = [this] { events_window->Refresh_Log_GridExecute(); },
             .Play_Notification = [this] { Play_Notification(); },
             .Show_Answer =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
@@ -169,8 +175,8 @@ void Program::Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_p
         return;
     const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
     const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
-    window->Data_Log_Add(QString::asprintf(
-        "%02u:%02u:%02u:%u  RX: %u", time.hour(), time.minute(), time.second(), time.msec(), answer));
+    window->Data_Log_Add(
+        QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
 }
 
 void Program::Wire_Serial_Page()
@@ -271,11 +277,12 @@ void Program::End()
 
     store_gate.Reset();
     reply.Event.Set();
-    ping_timer->stop();
+    objects_window->Timer_Ping_Update->stop();
     receiver->Stop();
     output_link->Stop();
 
-    Set_Store_Gate_Drain({});
+    events->Set_Bulk_Change_Drain({});
+    objects->Set_Bulk_Change_Drain({});
     const bool monitor_ended = Stop_Worker(*monitor);
     const bool serial_receiver_ended = Stop_Worker(*serial_receiver);
     workers_ended = monitor_ended && serial_receiver_ended;

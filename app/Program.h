@@ -25,6 +25,8 @@ class Object_Table;
 class QTimer;
 class Receiver_Port;
 class TForm_Com_Settings;
+class TForm_Events;
+class TForm_Latest_Events;
 class TMain_Form;
 
 // Brings the system up in its fixed order and takes it down in its fixed order. It owns every
@@ -57,6 +59,7 @@ private:
     void Write_Startup_Line();
     void Enter_Start_Mode();
     void Create_Output_Side();
+    void Create_Store_Windows();
     void Wire_Serial_Page();
     void Com_Ports_AvailableExecute();
     void VirtualPortsTool1Click();
@@ -82,13 +85,16 @@ private:
     std::unique_ptr<Object_Table> objects;
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<TMain_Form> window;
+    // The list windows live from start-up to the end, shown or not; the object list's timer drives
+    // the supervision.
+    std::unique_ptr<TForm_Events> events_window;
+    std::unique_ptr<TForm_Latest_Events> objects_window;
     TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it
     std::unique_ptr<Receiver_Port> receiver;
     std::unique_ptr<Output_Link> output_link;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;
     std::unique_ptr<Monitoring_Thread> monitor;
     QSoundEffect* notification = nullptr;
-    QTimer* ping_timer = nullptr;
     bool ended = false;
     bool workers_ended = true;
 };

@@ -31,24 +31,11 @@ bool Manual_Reset_Event::Wait(std::stop_token stop)
     return changed.wait(lock, stop, [this] { return Is_Set(); });
 }
 
-namespace {
-
-// Set at start-up before the output thread runs and cleared at the end; the window thread alone
-// uses it.
-std::function<void()> Store_Gate_Drain;
-
-} // namespace
-
-void Set_Store_Gate_Drain(std::function<void()> drain)
-{
-    Store_Gate_Drain = std::move(drain);
-}
-
-Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate)
+Store_Gate_Fence::Store_Gate_Fence(Manual_Reset_Event& store_gate, std::function<void()> drain)
     : gate(store_gate)
 {
     gate.Reset();
     std::this_thread::sleep_for(Store_Gate_Settle_Time);
-    if (Store_Gate_Drain)
-        Store_Gate_Drain();
+    if (drain)
+        drain();
 }

@@ -60,17 +60,16 @@ private:
 // gate and give a pass of the output thread this long to notice before they touch the block.
 inline constexpr std::chrono::milliseconds Store_Gate_Settle_Time {50};
 
-// A line the output thread sent before the gate closed is still answered and marked after it: the
-// output thread registers how to wait for that (bounded), and every fence waits for it after the
-// settle time, so a bulk change never races a late acknowledgement.
-void Set_Store_Gate_Drain(std::function<void()> drain);
-
-// Closes the gate, waits the settle time and the drain; opens the gate again on every way out of
-// the scope.
+// Closes the gate, waits the settle time and then the drain; opens the gate again on every way out
+// of the scope. A line the output thread sent before the gate closed is still answered and marked
+// after it: the drain waits for that (bounded), so a bulk change never races a late
+// acknowledgement. An empty drain waits for nothing more.
 class Store_Gate_Fence
 {
 public:
-    explicit Store_Gate_Fence(Manual_Reset_Event& store_gate);
+    // The drain is taken by value: it serves the window thread, where the program end may clear
+    // the store's hook while this copy still runs.
+    Store_Gate_Fence(Manual_Reset_Event& store_gate, std::function<void()> drain);
     ~Store_Gate_Fence() { gate.Set(); }
     Store_Gate_Fence(const Store_Gate_Fence&) = delete;
     Store_Gate_Fence& operator=(const Store_Gate_Fence&) = delete;

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-TForm_Com_Settings* Form_Com_Settings = nullptr;
-
 namespace {
 
 const char* const Baud_Rates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
@@ -78,13 +76,6 @@ TForm_Com_Settings::TForm_Com_Settings(
     connect(ComboBox_COM_Baud, &QComboBox::currentTextChanged, this,
         &TForm_Com_Settings::ComboBox_COM_BaudChange);
     connect(Button1, &QPushButton::clicked, this, &TForm_Com_Settings::Button1Click);
-    Form_Com_Settings = this;
-}
-
-TForm_Com_Settings::~TForm_Com_Settings()
-{
-    if (Form_Com_Settings == this)
-        Form_Com_Settings = nullptr;
 }
 
 void TForm_Com_Settings::Refresh_Baud_Rate(bool transport_closed)

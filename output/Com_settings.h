@@ -20,12 +20,12 @@ public:
     // `settings_changed` runs after every stored change (the main window's Check_Settings_Changed).
     TForm_Com_Settings(
         Settings_Record& settings, std::function<void()> settings_changed, QWidget* parent = nullptr);
-    ~TForm_Com_Settings() override;
 
     // Refills the rate list, shows COM_Baud and makes the box usable only while no transport is
     // open. Nothing is stored.
     void Refresh_Baud_Rate(bool transport_closed);
 
+private:
     // Stores the typed or chosen rate; a text that is not a number keeps the old one.
     void ComboBox_COM_BaudChange();
     void Button1Click();
@@ -42,9 +42,6 @@ public:
     QLineEdit* Edit_Flow_Control;
     QPushButton* Button1;
 
-private:
     Settings_Record& Record;
     std::function<void()> Settings_Changed;
 };
-
-extern TForm_Com_Settings* Form_Com_Settings;

@@ -8,8 +8,6 @@
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 
-#include <thread>
-
 namespace {
 
 std::int64_t Steady_Ms()
@@ -29,13 +27,8 @@ Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_cal
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
 {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (line_outstanding.load()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    // The line may still need the window thread: a TCP send, the read of its answer.
+    return Serve_Window_Thread_Until([this] { return !line_outstanding.load(); }, limit);
 }
 
 // Marks a line as under way, then looks at the gate: with both sides using sequentially
@@ -198,10 +191,14 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
             break;
         const std::size_t size = Format_Report_Line(sent.Record, links.Settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Event, stop);
+        // The generation keeps an answer from marking a newer event that took over the slot.
+        const Event_File_Result marked = answer == Answer::Ack
+            ? links.Events.Mark_Event_Reported(pass, slot, sent.Generation)
+            : Event_File_Result {};
+        // Done before any logging or pausing: a bulk change waiting for this line goes on at once.
+        line_outstanding.store(false);
         switch (answer) {
         case Answer::Ack: {
-            // The generation keeps an answer from marking a newer event that took over the slot.
-            const Event_File_Result marked = links.Events.Mark_Event_Reported(pass, slot, sent.Generation);
             if (marked.Failed()) {
                 Log(Event_File_Failure_Text(marked), Log_Red, true, stop);
                 Pause(Failure_Pause_Ms, stop);
@@ -224,7 +221,6 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
             go_on = false;
             break;
         }
-        line_outstanding.store(false);
     }
     if (pass.File_Opened()) {
         pass.Close();

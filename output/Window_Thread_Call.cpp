@@ -1,6 +1,9 @@
 #include "output/Window_Thread_Call.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
@@ -73,6 +76,23 @@ bool Window_Thread_Call::Run(std::function<void()> work, std::stop_token stop) c
         } else {
             state->Done_Changed.wait_for(lock, std::chrono::milliseconds(100), done);
         }
+    }
+    return true;
+}
+
+bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    // The worker's progress posts nothing here by itself: the tick makes sure `done` is looked at
+    // again soon, while socket and hand-over events wake the loop at once.
+    QTimer tick;
+    tick.start(5);
+    QEventLoop loop;
+    while (!done()) {
+        if (clock.elapsed() >= limit.count())
+            return false;
+        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "receiver/DC09_Hex.h"
 #include "receiver/DC09_Reply_Sources.h"
 #include "receiver/DC09_Time.h"
+#include "store/Fixed_Text.h"
 
 #include <cstring>
 
@@ -76,11 +77,6 @@ void Put_Time_Stamp(Reply_Body& body)
     body.Put_Number(time.Year, 4);
 }
 
-template<std::size_t N> std::string_view Field(const char (&field)[N])
-{
-    return {field, ::strnlen(field, N - 1)};
-}
-
 // Token, sequence, receiver, line and account of the message, up to and including the [.
 void Put_Echo(Reply_Body& body, std::string_view token, const DC09_Frame& frame)
 {
@@ -90,12 +86,12 @@ void Put_Echo(Reply_Body& body, std::string_view token, const DC09_Frame& frame)
     body.Put_Number(frame.Sequence, 4);
     if (frame.Receiver[0] != '\0') {
         body.Put('R');
-        body.Put(Field(frame.Receiver));
+        body.Put(Fixed_Text(frame.Receiver));
     }
     body.Put('L');
-    body.Put(frame.Line[0] != '\0' ? Field(frame.Line) : std::string_view("0"));
+    body.Put(frame.Line[0] != '\0' ? Fixed_Text(frame.Line) : std::string_view("0"));
     body.Put('#');
-    body.Put(Field(frame.Account));
+    body.Put(Fixed_Text(frame.Account));
     body.Put('[');
 }
 

@@ -1,5 +1,6 @@
 #include "receiver/Receiver_Port.h"
 
+#include "base/Data_Log_Time_Stamp.h"
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "receiver/DC09_Parse.h"
@@ -211,9 +212,7 @@ void Receiver_Port::Data_Log_Feed(std::size_t size)
 {
     if (!view.Data_Log_Visible || !view.Data_Log_Visible() || !view.Data_Log_Add)
         return;
-    const QTime now = QTime::currentTime();
-    const QString stamp
-        = QString::asprintf("%02u:%02u:%02u:%u", now.hour(), now.minute(), now.second(), now.msec());
+    const QString stamp = QString::fromStdString(Data_Log_Time_Stamp(QTime::currentTime()));
     // The received text as it stands, up to its first zero byte.
     const QByteArray text(read_buffer.get(), static_cast<qsizetype>(::strnlen(read_buffer.get(), size)));
     view.Data_Log_Add(QString());

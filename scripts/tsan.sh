@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMOR_WERROR=${VELMOR_WERROR:-ON} \
   -DVELMOR_SANITIZE=thread -DVELMOR_BUILD_BENCH=OFF
-tests=(store/store_sync_test store/event_store_test store/object_table_test store/store_concurrency_test
+tests=(base/base_sync_test store/store_data_file_test store/event_store_test store/object_table_test store/store_concurrency_test
   output/output_monitoring_thread_test output/output_serial_receive_test)
 cmake --build build-tsan -j2 --target "${tests[@]##*/}"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"

@@ -223,7 +223,7 @@ bool Event_Store::Clear_Events()
     if (!File_Exists(path))
         return false;
 
-    Store_Gate_Fence fence(gate);
+    Store_Gate_Fence fence(gate, bulk_change_drain);
     std::lock_guard lock(file_lock);
     for (std::uint32_t slot = 0; slot < Event_Slot_Count; ++slot) {
         Event_Record& record = image->Slot[slot];

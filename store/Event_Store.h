@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,10 @@ public:
     Event_Store(const Event_Store&) = delete;
     Event_Store& operator=(const Event_Store&) = delete;
 
+    // Window thread, before the output thread starts and after it ends: what a bulk change waits
+    // for after closing the gate (the output thread's line awaiting its answer). Empty: nothing.
+    void Set_Bulk_Change_Drain(std::function<void()> drain) { bulk_change_drain = std::move(drain); }
+
     // Start-up, before the worker threads. Returns the pending message when the file had the
     // wrong size and was created anew, otherwise an empty text.
     std::string Load_Event_File(const std::string& path);
@@ -111,6 +116,7 @@ private:
     bool Mark_Saved_If_Unchanged(std::uint32_t slot, std::uint32_t generation);
 
     Manual_Reset_Event& gate;
+    std::function<void()> bulk_change_drain;
     std::string path;
     // One block for the whole life of the store; events are never allocated one by one.
     std::unique_ptr<Event_Store_Image> image;

@@ -204,7 +204,7 @@ void Object_Table::Delete_Object(std::uint32_t position)
         return;
     // Fenced like the whole-table deletion, so the output thread never reports or clears a flag of
     // a record while it moves.
-    Store_Gate_Fence fence(gate);
+    Store_Gate_Fence fence(gate, bulk_change_drain);
     std::lock_guard guard(lock);
     std::memmove(
         &records[position], &records[position + 1], sizeof(Object_Record) * (Object_Count - 1 - position));
@@ -217,7 +217,7 @@ bool Object_Table::Delete_All_Objects()
 {
     if (!File_Exists(path))
         return false;
-    Store_Gate_Fence fence(gate);
+    Store_Gate_Fence fence(gate, bulk_change_drain);
     std::lock_guard guard(lock);
     std::memset(records.get(), 0, Object_File_Size);
     Index_Positions(0);

@@ -27,6 +27,10 @@ public:
     Object_Table(const Object_Table&) = delete;
     Object_Table& operator=(const Object_Table&) = delete;
 
+    // Window thread, before the output thread starts and after it ends: what a bulk change waits
+    // for after closing the gate (the output thread's line awaiting its answer). Empty: nothing.
+    void Set_Bulk_Change_Drain(std::function<void()> drain) { bulk_change_drain = std::move(drain); }
+
     // Start-up, after the event file. Returns the pending message when the file had the wrong size
     // and was created anew, otherwise an empty text. Every countdown starts from its full time-out.
     std::string Load_Object_File(const std::string& path);
@@ -70,6 +74,7 @@ private:
     std::uint32_t Find_Position(const Event_Record& event, bool& is_new) const;
 
     Manual_Reset_Event& gate;
+    std::function<void()> bulk_change_drain;
     std::mutex& lock;
     Clock clock;
     std::string path;

@@ -46,11 +46,4 @@ TEST(Data_Log_Key_Ring_Test, CodeOutOfStepWithTheRingIsIgnored)
     EXPECT_TRUE(Feed_All(ring, "0123456789abcdemur ok0123456789").empty());
 }
 
-TEST(Data_Log_Time_Stamp_Test, TwoDigitClockAndBareMilliseconds)
-{
-    EXPECT_EQ(Data_Log_Time_Stamp(QTime(9, 5, 3, 7)), "09:05:03:7");
-    EXPECT_EQ(Data_Log_Time_Stamp(QTime(23, 59, 59, 999)), "23:59:59:999");
-    EXPECT_EQ(Data_Log_Time_Stamp(QTime(0, 0, 0, 40)), "00:00:00:40");
-}
-
 } // namespace

@@ -14,15 +14,6 @@ void Fill(Key_Bytes& key, std::uint8_t value)
     std::fill(std::begin(key), std::end(key), value);
 }
 
-TEST(Key_Entry, Key_Length_Follows_The_Mode)
-{
-    EXPECT_EQ(Key_Length(0), 16u);
-    EXPECT_EQ(Key_Length(1), 16u);
-    EXPECT_EQ(Key_Length(2), 24u);
-    EXPECT_EQ(Key_Length(3), 32u);
-    EXPECT_EQ(Key_Length(7), 16u);
-}
-
 TEST(Key_Entry, Text_Of_Twenty_Characters_Is_Followed_By_Zeros)
 {
     Key_Bytes key;

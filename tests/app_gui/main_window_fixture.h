@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -42,6 +43,11 @@ protected:
         EXPECT_NE(control, nullptr) << name;
         return control;
     }
+
+    QSystemTrayIcon* Tray_Icon() { return Find<QSystemTrayIcon>("TrayIcon1"); }
+
+    // What the operator's click on the notification-area icon sends.
+    void Click_Tray_Icon() { emit Tray_Icon()->activated(QSystemTrayIcon::Trigger); }
 
     // Replaces the edit's text key by key, as the operator would.
     static void Retype(QLineEdit* edit, const QString& text)

@@ -3,6 +3,7 @@
 #include "app/Key_Entry.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -28,7 +29,7 @@ TEST_F(Receiver_Page_Test, First_Show_Fills_The_Page_And_Disables_Save)
     EXPECT_TRUE(Find<QRadioButton>("RadioButton_DC9_AES_Off")->isChecked());
     EXPECT_TRUE(Find<QRadioButton>("RadioButton_Aes_Key_Text")->isChecked());
     EXPECT_FALSE(Find<QPushButton>("BitBtn_Save")->isEnabled());
-    EXPECT_EQ(Form->Receiver_Status(), QStringLiteral("Receiver port closed."));
+    EXPECT_EQ(Find<QLabel>("StatusBar1_Panel_0")->text(), QStringLiteral("Receiver port closed."));
 }
 
 TEST_F(Receiver_Page_Test, Typing_A_Port_Enables_Save_And_Typing_It_Back_Disables_It)
@@ -78,7 +79,7 @@ TEST_F(Receiver_Page_Test, Save_Stays_Enabled_When_The_File_Has_Gone)
     Retype(Find<QLineEdit>("LabeledEdit_DC9_Port"), QStringLiteral("8080"));
     ASSERT_TRUE(QFile::remove(QString::fromStdString(Settings_Path)));
     Set_Next_Message_Box_Answer(Box_Answer::Yes);
-    Form->BitBtn_SaveClick();
+    QTest::mouseClick(Find<QPushButton>("BitBtn_Save"), Qt::LeftButton);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Settings_Path)));
     EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
 }

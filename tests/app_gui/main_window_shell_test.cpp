@@ -110,19 +110,9 @@ TEST_F(Main_Shell_Test, Start_In_Background_Box_Hints_Follow_Its_State)
     EXPECT_EQ(box->toolTip(), QStringLiteral("The application will start in background mode"));
 }
 
-TEST_F(Main_Shell_Test, Status_Panels_Show_What_They_Are_Given)
-{
-    EXPECT_EQ(Form->Receiver_Status(), QStringLiteral("Receiver port closed."));
-    Form->Set_Receiver_Status(QStringLiteral("Receiver port is open.  Connections: 2"));
-    Form->Set_Out_Status(QStringLiteral("Automation software port closed."));
-    EXPECT_EQ(
-        Find<QLabel>("StatusBar1_Panel_0")->text(), QStringLiteral("Receiver port is open.  Connections: 2"));
-    EXPECT_EQ(Form->Out_Status(), QStringLiteral("Automation software port closed."));
-}
-
 TEST_F(Main_Shell_Test, The_Log_View_Shows_The_Newest_Line_On_Top_In_Its_Colour)
 {
-    EXPECT_TRUE(Form->Log_View_Visible());
+    EXPECT_TRUE(Find<QTextEdit>("RichEdit_Log")->isVisibleTo(Form.get()));
     Log->Log_Message("first line");
     Log->Log_Message("second line, an error", Log_Red);
     QTextDocument* view = Find<QTextEdit>("RichEdit_Log")->document();
@@ -138,23 +128,23 @@ TEST_F(Main_Shell_Test, Closing_Goes_To_The_Notification_Area_And_Open_Restores)
 {
     Form->show();
     const int boxes = Message_Box_Count();
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Tray_Icon()->isVisible());
 
     EXPECT_FALSE(Form->close());
     EXPECT_FALSE(Form->isVisible());
-    EXPECT_TRUE(Form->TrayIcon1->isVisible());
+    EXPECT_TRUE(Tray_Icon()->isVisible());
     EXPECT_EQ(Message_Box_Count(), boxes); // nothing unsaved, nothing asked
 
-    Form->OpenSIAIPReceiver1->trigger();
+    Find<QAction>("OpenSIAIPReceiver1")->trigger();
     EXPECT_TRUE(Form->isVisible());
     EXPECT_FALSE(Form->isMinimized());
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Tray_Icon()->isVisible());
     EXPECT_EQ(Settings.DC9_Port, 7777);
 
     EXPECT_FALSE(Form->close());
-    Form->TrayIcon1Click();
+    Click_Tray_Icon();
     EXPECT_TRUE(Form->isVisible());
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Tray_Icon()->isVisible());
 }
 
 TEST_F(Main_Shell_Test, Without_A_Notification_Area_Closing_Minimises_And_Exit_Stays_Reachable)
@@ -205,7 +195,7 @@ TEST_F(Main_Shell_Test, Closing_With_Unsaved_Settings_Asks_And_Still_Goes_On)
     EXPECT_FALSE(Form->close());
     EXPECT_EQ(Last_Message_Box().Text, QStringLiteral("Save current settings?"));
     EXPECT_EQ(File_Settings().DC9_Port, 9000);
-    EXPECT_TRUE(Form->TrayIcon1->isVisible());
+    EXPECT_TRUE(Tray_Icon()->isVisible());
 }
 
 TEST_F(Main_Shell_Test, Exit_Asks_Then_Ends_The_Program)
@@ -215,7 +205,7 @@ TEST_F(Main_Shell_Test, Exit_Asks_Then_Ends_The_Program)
     Form->Hooks.Program_End = [&ends] { ++ends; };
     Form->Hooks.Hide_Other_Windows = [&others_hidden] { ++others_hidden; };
     Form->show();
-    Form->ViewSystemLogs1->trigger();
+    Find<QAction>("ViewSystemLogs1")->trigger();
     Retype(Find<QLineEdit>("LabeledEdit_DC9_Port"), QStringLiteral("9000"));
 
     // From the notification area, with the window hidden.
@@ -223,15 +213,14 @@ TEST_F(Main_Shell_Test, Exit_Asks_Then_Ends_The_Program)
     EXPECT_FALSE(Form->close());
     EXPECT_EQ(others_hidden, 1);
     EXPECT_FALSE(Form_Log->isVisible());
-    Form->ViewSystemLogs1->trigger();
+    Find<QAction>("ViewSystemLogs1")->trigger();
     Set_Next_Message_Box_Answer(Box_Answer::No);
-    Form->Pop_Exit->trigger();
-    EXPECT_TRUE(Form->Exit_Requested());
+    Find<QAction>("Pop_Exit")->trigger();
     EXPECT_EQ(ends, 1);
     EXPECT_EQ(others_hidden, 2);
     EXPECT_EQ(Last_Message_Box().Text, QStringLiteral("Save current settings?"));
     EXPECT_EQ(File_Settings().DC9_Port, 7777);
-    EXPECT_FALSE(Form->TrayIcon1->isVisible());
+    EXPECT_FALSE(Tray_Icon()->isVisible());
     EXPECT_FALSE(Form_Log->isVisible());
 }
 
@@ -259,7 +248,9 @@ TEST_F(Main_Shell_Test, The_Data_Log_Takes_Lines_Only_While_Visible)
     Form->Data_Log_Add(QStringLiteral("lost"));
     EXPECT_FALSE(Form->Data_Log_Visible());
     Form->show();
-    Form->Meniu_LogClick();
+    QTest::keyClicks(Find<QTextEdit>("RichEdit_Log"), QStringLiteral("mur ok"));
+    ASSERT_TRUE(Find<QAction>("Meniu_Log")->isVisible());
+    Find<QAction>("Meniu_Log")->trigger();
     ASSERT_TRUE(Form->Data_Log_Visible());
     Form->Data_Log_Add(QString());
     Form->Data_Log_Add(QStringLiteral("10:00:00:5  frame"));

@@ -3,14 +3,14 @@
 // the real socat, and then the real program, as its own process, forwards over that pair to a
 // simulated automation software on the other end.
 
-#include "app/Main_unit.h"
 #include "app/Message_Box.h"
 #include "app/Program.h"
-#include "base/Settings_File.h"
 #include "app/Virtual_Ports.h"
+#include "base/Settings_File.h"
 #include "tests/support/Forwarding_Session.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
@@ -115,9 +115,13 @@ TEST(Virtual_Ports, MenuMakesALinkedPairThatCarriesReportsToTheAutomationSoftwar
         const Environment_Of environment(runner, runtime.path().toStdString());
         Program program;
         ASSERT_TRUE(program.Start());
-        ASSERT_NE(Main_Form, nullptr);
-        auto* menu_item = Main_Form->findChild<QAction*>(QStringLiteral("VirtualPortsTool1"));
-        auto* ports = Main_Form->findChild<QComboBox*>(QStringLiteral("ComboBox_COM_Nr"));
+        QWidget* main_form = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == QStringLiteral("Main_Form"))
+                main_form = widget;
+        ASSERT_NE(main_form, nullptr);
+        auto* menu_item = main_form->findChild<QAction*>(QStringLiteral("VirtualPortsTool1"));
+        auto* ports = main_form->findChild<QComboBox*>(QStringLiteral("ComboBox_COM_Nr"));
         ASSERT_NE(menu_item, nullptr);
         ASSERT_NE(ports, nullptr);
         const int boxes = Message_Box_Count();
@@ -150,7 +154,7 @@ TEST(Virtual_Ports, MenuMakesALinkedPairThatCarriesReportsToTheAutomationSoftwar
 
         // The operator picks the first end and saves.
         ports->setCurrentIndex(ports->findText(QString::fromStdString(end_0)));
-        auto* save = Main_Form->findChild<QPushButton*>(QStringLiteral("BitBtn_Save"));
+        auto* save = main_form->findChild<QPushButton*>(QStringLiteral("BitBtn_Save"));
         ASSERT_NE(save, nullptr);
         QTest::mouseClick(save, Qt::LeftButton);
         program.End();

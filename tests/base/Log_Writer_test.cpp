@@ -147,12 +147,4 @@ TEST(Log_Writer_Echo_Test, EveryLineIsEchoedForServiceUse)
     EXPECT_EQ(std::string(text, length), "04.03.2026 05:06:07  Serial Port Error: 5\n");
 }
 
-TEST(Log_Colour_Test, RedIsByte255InBlueGreenRedOrder)
-{
-    EXPECT_EQ(Log_Red, 255u);
-    EXPECT_EQ(Log_Colour_To_Rgb(Log_Red), 0xFF0000u);
-    EXPECT_EQ(Log_Colour_To_Rgb(0x123456), 0x563412u);
-    EXPECT_EQ(Log_Colour_To_Rgb(Log_Black), 0u);
-}
-
 } // namespace

@@ -56,22 +56,12 @@ TEST(Manual_Reset_Event, UntimedWaitLeavesWhenTheThreadIsAskedToEnd)
     EXPECT_FALSE(gate.Is_Set());
 }
 
-TEST(Auto_Reset_Event, OnePollConsumesTheSignal)
-{
-    Auto_Reset_Event event;
-    EXPECT_FALSE(event.Try_Take());
-    event.Set();
-    event.Set();
-    EXPECT_TRUE(event.Try_Take());
-    EXPECT_FALSE(event.Try_Take());
-}
-
 TEST(Store_Gate_Fence, ClosesTheGateForTheScopeAfterTheSettleTime)
 {
     Manual_Reset_Event gate {true};
     const auto start = std::chrono::steady_clock::now();
     {
-        Store_Gate_Fence fence(gate);
+        Store_Gate_Fence fence(gate, {});
         EXPECT_GE(std::chrono::steady_clock::now() - start, Store_Gate_Settle_Time);
         EXPECT_FALSE(gate.Is_Set());
     }

@@ -102,6 +102,20 @@ inline std::unique_ptr<Event_Store_Image> Wait_For_Next_Slot(
     }
 }
 
+// After the acknowledged message with `account`, the event file holds that event alone, also a
+// while later: whatever was sent beside it was never stored.
+inline void Expect_Only_Stored_Event(const Program_Runner& runner, std::string_view account)
+{
+    const auto store = Wait_For_Next_Slot(runner, 1);
+    ASSERT_TRUE(store);
+    QThread::msleep(300);
+    const auto later = Read_Event_Store(runner);
+    ASSERT_TRUE(later);
+    EXPECT_EQ(later->Next_Slot, 1u);
+    EXPECT_EQ(Used_Event_Count(*later), 1u);
+    EXPECT_EQ(Fixed_Text(later->Slot[0].Account_Number), account);
+}
+
 // Polls the object file until `count` positions are used; the last table read.
 inline std::vector<Object_Record> Wait_For_Objects(
     const Program_Runner& runner, std::size_t count, int timeout_ms = 1500)

@@ -123,14 +123,7 @@ TEST_F(Replies, TwoFramesInOneReadGetOneReply)
     ASSERT_TRUE(m_client.Send(Build_Clear_Frame(Test_Message {}) + Build_Clear_Frame(second)));
     EXPECT_EQ(m_client.Receive_Reply(), "\n1BC10012\"ACK\"0001L0#1234[]\r");
     EXPECT_EQ(m_client.Receive_Any(1000), "");
-    const auto store = Wait_For_Next_Slot(m_runner, 1);
-    ASSERT_TRUE(store);
-    QThread::msleep(300);
-    const auto later = Read_Event_Store(m_runner);
-    ASSERT_TRUE(later);
-    EXPECT_EQ(later->Next_Slot, 1u);
-    EXPECT_EQ(Used_Event_Count(*later), 1u);
-    EXPECT_EQ(Fixed_Text(later->Slot[0].Account_Number), "1234");
+    Expect_Only_Stored_Event(m_runner, "1234");
 }
 
 class Encrypted_Replies : public Replies, public ::testing::WithParamInterface<int>

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -290,13 +291,42 @@ TEST_F(Monitoring_Thread_Test, BulkChangeWaitsForTheLineAwaitingItsAnswer)
     events.Append_Event(Event("1234", "1401", "001"));
     link_state.store(Link_Port_Up);
     Start();
-    Set_Store_Gate_Drain([this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
     ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
     {
-        Store_Gate_Fence fence(gate);
+        // The drain the program gives the stores.
+        Store_Gate_Fence fence(
+            gate, [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
         EXPECT_EQ(events.Status(0), 7) << "the fence returned before the answered line was marked";
     }
-    Set_Store_Gate_Drain({});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Monitoring_Thread_Test, BulkChangeServesTheWindowThreadAndSkipsTheRefusalPause)
+{
+    // The refusal arrives through the window thread, as a TCP answer does, 300 ms after the line:
+    // the fence must keep serving that thread, and must not sit out the 2 s pause after a refusal.
+    std::atomic<bool> line_out {false};
+    answer = [&](const std::string&) {
+        line_out = true;
+        QTimer::singleShot(300, &window_object, [this] { reply.Deliver(Answer_NAK); });
+        return -1;
+    };
+    events.Append_Event(Event("1234", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return line_out.load(); }, 3000));
+    QElapsedTimer clock;
+    clock.start();
+    {
+        Store_Gate_Fence fence(
+            gate, [this] { monitor->Wait_Until_No_Line(std::chrono::milliseconds(2500)); });
+    }
+    EXPECT_LT(clock.elapsed(), 1500) << "the fence waited for the pause, or for the answer wait to run out";
+    Pump_Until([&] { return !log.empty(); }, 3000);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Link error (data): no ACK from automation software."), 0);
 }
 
 } // namespace

@@ -94,7 +94,7 @@ TEST(DC09_Allocation, WarmThreadHandlesMessagesWithoutAllocating)
     Key other_key = Counting_Key();
     other_key[0] = 0xA5;
     const std::string data = "#1234|1401 01 001][Q18]_14:05:09,03-21-2024";
-    std::vector<Message> messages {{Frame_Of("\"ADM-CID\"0001L0#1234[" + data), 0, Counting_Key()}};
+    std::vector<Message> messages {{Wrap_Frame("\"ADM-CID\"0001L0#1234[" + data), 0, Counting_Key()}};
     for (const std::uint8_t mode : {0, 1, 2, 3})
         messages.push_back(
             {Encrypted_Frame("\"*ADM-CID\"0002L0#1234[", data, mode, Counting_Key()), mode, Counting_Key()});

@@ -20,7 +20,7 @@ std::string Encrypt(std::string_view plain_hex, std::uint8_t mode, const Key& ke
     std::string data = Bytes_Of_Hex(plain_hex);
     EXPECT_TRUE(
         Encrypt_DC09_Data(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16, mode, key.data()));
-    return Hex_Of(data);
+    return Hex_Upper(data);
 }
 
 std::string Decrypt(std::string_view cipher_hex, std::uint8_t mode, const Key& key)
@@ -28,15 +28,7 @@ std::string Decrypt(std::string_view cipher_hex, std::uint8_t mode, const Key& k
     std::string data = Bytes_Of_Hex(cipher_hex);
     EXPECT_TRUE(
         Decrypt_DC09_Data(reinterpret_cast<std::uint8_t*>(data.data()), data.size() / 16, mode, key.data()));
-    return Hex_Of(data);
-}
-
-Key Key_Of_Hex(std::string_view hex)
-{
-    Key key {};
-    const std::string bytes = Bytes_Of_Hex(hex);
-    std::memcpy(key.data(), bytes.data(), bytes.size());
-    return key;
+    return Hex_Upper(data);
 }
 
 struct Known_Answer
@@ -86,7 +78,7 @@ std::string With_Iv_Folded_In(std::string plain_hex)
     std::string bytes = Bytes_Of_Hex(plain_hex);
     for (int i = 0; i < 16; ++i)
         bytes[i] = static_cast<char>(bytes[i] ^ i);
-    return Hex_Of(bytes);
+    return Hex_Upper(bytes);
 }
 
 } // namespace
@@ -139,7 +131,7 @@ TEST(DC09_Cipher, ModeZeroAppliesOnlyTheChaining)
 
 TEST(DC09_Cipher, RoundTripRestoresThePlainTextInEveryMode)
 {
-    const std::string plain = Hex_Of("\x1A\x2B\x3C\x4D\x10\x11\x12\x13\x14\x15|]_14:05:09,03-21-2024");
+    const std::string plain = Hex_Upper("\x1A\x2B\x3C\x4D\x10\x11\x12\x13\x14\x15|]_14:05:09,03-21-2024");
     ASSERT_EQ(plain.size(), 64u);
     for (std::uint8_t mode = 0; mode <= 3; ++mode) {
         const std::string cipher = Encrypt(plain, mode, Counting_Key());
@@ -166,7 +158,7 @@ std::string Reference_Cbc_Encrypt(const std::string& plain_hex, std::uint8_t mod
     EVP_EncryptUpdate(context, reinterpret_cast<unsigned char*>(out.data()), &written,
         reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(plain.size()));
     EVP_CIPHER_CTX_free(context);
-    return Hex_Of(out);
+    return Hex_Upper(out);
 }
 
 } // namespace
@@ -177,7 +169,7 @@ TEST(DC09_Cipher, LongDataMatchesAWholeBufferCbc)
     std::string plain;
     for (int i = 0; i < 40 * 16; ++i)
         plain += static_cast<char>(i * 7 + 3);
-    const std::string plain_hex = Hex_Of(plain);
+    const std::string plain_hex = Hex_Upper(plain);
     for (const std::uint8_t mode : {1, 2, 3}) {
         const std::string cipher = Reference_Cbc_Encrypt(plain_hex, mode, Counting_Key());
         EXPECT_EQ(Encrypt(plain_hex, mode, Counting_Key()), cipher) << int {mode};
@@ -187,7 +179,7 @@ TEST(DC09_Cipher, LongDataMatchesAWholeBufferCbc)
     std::string expected = plain;
     for (std::size_t i = 16; i < expected.size(); ++i)
         expected[i] = static_cast<char>(expected[i] ^ expected[i - 16]);
-    EXPECT_EQ(chained, Hex_Of(expected));
+    EXPECT_EQ(chained, Hex_Upper(expected));
     EXPECT_EQ(Decrypt(chained, 0, Counting_Key()), plain_hex);
 }
 
@@ -256,31 +248,32 @@ TEST(DC09_Encrypted_Data, LowerCaseCipherTextIsNoHexadecimal)
         frame[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(frame[i])));
     const std::string body = frame.substr(9, frame.size() - 10);
     ASSERT_NE(body, Encrypted_Frame("\"*NULL\"0000L0#1234[", "]", 1, Counting_Key()).substr(9, body.size()));
-    EXPECT_EQ(Parse(Frame_Of(body), 1).Outcome, DC09_Outcome::Rejected);
+    EXPECT_EQ(Parse(Wrap_Frame(body), 1).Outcome, DC09_Outcome::Rejected);
 }
 
 TEST(DC09_Encrypted_Data, OddLastDigitIsDropped)
 {
     const std::string frame = Encrypted_Frame("\"*NULL\"0000L0#1234[", "]", 2, Counting_Key());
     const std::string body = frame.substr(9, frame.size() - 10) + "A";
-    EXPECT_EQ(Parse(Frame_Of(body), 2).Outcome, DC09_Outcome::AcceptedEncrypted);
+    EXPECT_EQ(Parse(Wrap_Frame(body), 2).Outcome, DC09_Outcome::AcceptedEncrypted);
 }
 
 TEST(DC09_Encrypted_Data, TrailingPartOfABlockStaysAsDecoded)
 {
     // Fewer than 16 bytes: nothing is deciphered, so the clear bar is found.
-    const Parsed parsed = Parse(Frame_Of("\"*NULL\"0000L0#1234[" + Hex_Of("AB|]")), 3);
+    const Parsed parsed = Parse(Wrap_Frame("\"*NULL\"0000L0#1234[" + Hex_Upper("AB|]")), 3);
     EXPECT_EQ(parsed.Outcome, DC09_Outcome::AcceptedEncrypted);
-    EXPECT_EQ(Parse(Frame_Of("\"*NULL\"0000L0#1234[" + Hex_Of("AB]")), 3).Outcome, DC09_Outcome::Rejected);
+    EXPECT_EQ(
+        Parse(Wrap_Frame("\"*NULL\"0000L0#1234[" + Hex_Upper("AB]")), 3).Outcome, DC09_Outcome::Rejected);
 }
 
 TEST(DC09_Encrypted_Data, DecipheredTextEndsAtItsFirstZeroByte)
 {
     std::string plain = std::string(15, '\x11') + '\0' + "|#1234|1401 01 001]" + std::string(13, '\x11');
     ASSERT_EQ(plain.size() % 16, 0u);
-    Encrypt_DC09_Data(
-        reinterpret_cast<std::uint8_t*>(plain.data()), plain.size() / 16, 1, Counting_Key().data());
-    EXPECT_EQ(Parse(Frame_Of("\"*ADM-CID\"0003L0#1234[" + Hex_Of(plain)), 1).Outcome, DC09_Outcome::Rejected);
+    ASSERT_TRUE(Aes_Cbc_Encrypt(1, Counting_Key(), plain));
+    EXPECT_EQ(
+        Parse(Wrap_Frame("\"*ADM-CID\"0003L0#1234[" + Hex_Upper(plain)), 1).Outcome, DC09_Outcome::Rejected);
 }
 
 TEST(DC09_Encrypted_Data, WritesStayInsideTheGivenText)

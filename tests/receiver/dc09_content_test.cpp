@@ -14,7 +14,7 @@ namespace {
 // A clear Contact ID report from account 1234 with the given data block (after the [).
 Parsed Report(std::string_view data, std::string_view header_account = "1234")
 {
-    return Parse(Frame_Of("\"ADM-CID\"0001L0#" + std::string(header_account) + "[" + std::string(data)));
+    return Parse(Wrap_Frame("\"ADM-CID\"0001L0#" + std::string(header_account) + "[" + std::string(data)));
 }
 
 constexpr std::string_view Event_Data = "#1234|1401 01 001]";
@@ -42,7 +42,7 @@ TEST(DC09_Content, DataAccountMustBeginWithTheHeaderAccount)
 
 TEST(DC09_Content, EmptyHeaderAccountPassesTheTest)
 {
-    const Parsed parsed = Parse(Frame_Of("\"ADM-CID\"0001L0[#9999|1401 01 001]"));
+    const Parsed parsed = Parse(Wrap_Frame("\"ADM-CID\"0001L0[#9999|1401 01 001]"));
     EXPECT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Event, "1401");
 }
@@ -78,7 +78,7 @@ TEST(DC09_Content, NoBarMeansNoEventDataAndNoTrailer)
 
 TEST(DC09_Content, LinkTestCarriesNullAndNoAccountTest)
 {
-    const Parsed parsed = Parse(Frame_Of("\"NULL\"0000R1L0#1234[#9999|1401 01 001][Q7]"));
+    const Parsed parsed = Parse(Wrap_Frame("\"NULL\"0000R1L0#1234[#9999|1401 01 001][Q7]"));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Event, "NULL");
     EXPECT_STREQ(parsed.Frame.Group, "");

@@ -13,7 +13,7 @@ using namespace dc09_test;
 
 namespace {
 
-const std::string Worked_Example = Frame_Of(Worked_Example_Body);
+const std::string Worked_Example = Wrap_Frame(Worked_Example_Body);
 
 std::string Body_With_Header(std::string_view header_after_sequence)
 {
@@ -34,7 +34,7 @@ TEST(DC09_Crc16, TableAgreesWithTheBitwiseDefinitionOverEveryByteValue)
     for (int i = 0; i < 256; ++i)
         bytes += static_cast<char>(255 - i);
     for (std::size_t size = 1; size <= bytes.size(); size += 17)
-        EXPECT_EQ(DC09_Crc16(bytes.data(), size), Bitwise_Crc16(bytes.substr(0, size))) << size;
+        EXPECT_EQ(DC09_Crc16(bytes.data(), size), Test_Crc16(bytes.substr(0, size))) << size;
 }
 
 TEST(DC09_Framing, WorkedExampleHasTheDescribedFieldsAndParses)
@@ -80,7 +80,7 @@ TEST(DC09_Framing, LowerCaseCrcOrLengthDoesNotMatch)
     // A body of 0x2A characters needs a letter in its length field.
     const std::string body = Body_With_Header("R12L0#1234");
     ASSERT_EQ(body.size(), 0x2Au);
-    std::string frame = Frame_Of(body);
+    std::string frame = Wrap_Frame(body);
     ASSERT_EQ(Parse(frame).Outcome, DC09_Outcome::Accepted);
     frame[8] = 'a';
     EXPECT_EQ(Parse(frame).Outcome, DC09_Outcome::Unrecognised);
@@ -91,7 +91,7 @@ TEST(DC09_Framing, LengthOffByOneEitherWayIsUnrecognised)
     const std::string body(Worked_Example_Body);
     char fields[16];
     for (const unsigned length : {0x26u, 0x28u}) {
-        std::snprintf(fields, sizeof fields, "\n%04X%04X", Bitwise_Crc16(body), length);
+        std::snprintf(fields, sizeof fields, "\n%04X%04X", Test_Crc16(body), length);
         EXPECT_EQ(Parse(fields + body + "\r").Outcome, DC09_Outcome::Unrecognised) << length;
         EXPECT_EQ(Parse(fields + body + "\r\r").Outcome, DC09_Outcome::Unrecognised) << length;
     }
@@ -100,7 +100,7 @@ TEST(DC09_Framing, LengthOffByOneEitherWayIsUnrecognised)
 TEST(DC09_Framing, LengthFieldNeedNotBeginWithZero)
 {
     const std::string body(std::string(Worked_Example_Body) + "[" + std::string(300, 'X') + "]");
-    const std::string frame = Frame_Of(body);
+    const std::string frame = Wrap_Frame(body);
     ASSERT_EQ(frame.substr(5, 2), "01");
     const Parsed parsed = Parse(frame);
     EXPECT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
@@ -111,7 +111,7 @@ TEST(DC09_Framing, OnlyTheFirstOfTwoFramesInOneReadIsParsed)
 {
     std::string second_body(Worked_Example_Body);
     second_body.replace(second_body.find("0001"), 4, "0002");
-    const Parsed parsed = Parse(Worked_Example + Frame_Of(second_body));
+    const Parsed parsed = Parse(Worked_Example + Wrap_Frame(second_body));
     EXPECT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_EQ(parsed.Frame.Sequence, 1);
 }
@@ -151,7 +151,7 @@ TEST(DC09_Framing, LengthFieldBeyondTheTextIsUnrecognised)
 
 TEST(DC09_Token, EachTokenSetsItsKind)
 {
-    EXPECT_EQ(Parse(Frame_Of("\"NULL\"0000L0#1234[]")).Frame.Kind, DC09_Kind::Link_Test);
+    EXPECT_EQ(Parse(Wrap_Frame("\"NULL\"0000L0#1234[]")).Frame.Kind, DC09_Kind::Link_Test);
     EXPECT_EQ(Parse(Worked_Example).Frame.Kind, DC09_Kind::ADM_CID);
 }
 
@@ -159,7 +159,7 @@ TEST(DC09_Token, OtherTokensAreRejectedWithSequenceZero)
 {
     for (const char* body : {"\"ADM-CIDX\"0007L0#1234[#1234|1401 01 001]",
              "\"SIA-DCS\"0007L0#1234[#1234|NRP]", "\"ADM-CID", "\"adm-cid\"0007L0#1234[#1234|1401 01 001]"}) {
-        const Parsed parsed = Parse(Frame_Of(body));
+        const Parsed parsed = Parse(Wrap_Frame(body));
         EXPECT_EQ(parsed.Outcome, DC09_Outcome::Rejected) << body;
         EXPECT_EQ(parsed.Frame.Sequence, 0) << body;
         EXPECT_EQ(parsed.Frame.Kind, DC09_Kind::None) << body;
@@ -168,17 +168,18 @@ TEST(DC09_Token, OtherTokensAreRejectedWithSequenceZero)
 
 TEST(DC09_Token, SequenceMustBeFourDecimalDigits)
 {
-    const Parsed bad = Parse(Frame_Of("\"ADM-CID\"00A1L0#1234[#1234|1401 01 001]"));
+    const Parsed bad = Parse(Wrap_Frame("\"ADM-CID\"00A1L0#1234[#1234|1401 01 001]"));
     EXPECT_EQ(bad.Outcome, DC09_Outcome::Rejected);
     EXPECT_EQ(bad.Frame.Sequence, 0);
-    EXPECT_EQ(Parse(Frame_Of("\"NULL\"00")).Outcome, DC09_Outcome::Rejected) << "cut short by the frame end";
-    EXPECT_EQ(Parse(Frame_Of("\"ADM-CID\"0042L0#1234[#1234|1401 01 001]")).Frame.Sequence, 42);
-    EXPECT_EQ(Parse(Frame_Of("\"ADM-CID\"9999L0#1234[#1234|1401 01 001]")).Frame.Sequence, 9999);
+    EXPECT_EQ(Parse(Wrap_Frame("\"NULL\"00")).Outcome, DC09_Outcome::Rejected)
+        << "cut short by the frame end";
+    EXPECT_EQ(Parse(Wrap_Frame("\"ADM-CID\"0042L0#1234[#1234|1401 01 001]")).Frame.Sequence, 42);
+    EXPECT_EQ(Parse(Wrap_Frame("\"ADM-CID\"9999L0#1234[#1234|1401 01 001]")).Frame.Sequence, 9999);
 }
 
 TEST(DC09_Header, ReceiverLineAndAccountAreRead)
 {
-    const Parsed parsed = Parse(Frame_Of(Body_With_Header("R12ABL3F#1234")));
+    const Parsed parsed = Parse(Wrap_Frame(Body_With_Header("R12ABL3F#1234")));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Receiver, "12AB");
     EXPECT_STREQ(parsed.Frame.Line, "3F");
@@ -187,7 +188,7 @@ TEST(DC09_Header, ReceiverLineAndAccountAreRead)
 
 TEST(DC09_Header, AbsentPartsStayEmpty)
 {
-    const Parsed parsed = Parse(Frame_Of(Body_With_Header("#1234")));
+    const Parsed parsed = Parse(Wrap_Frame(Body_With_Header("#1234")));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Receiver, "");
     EXPECT_STREQ(parsed.Frame.Line, "");
@@ -197,7 +198,7 @@ TEST(DC09_Header, DigitsBeyondAFieldLimitArePassedOver)
 {
     const std::string twenty = "0123456789ABCDEF0123";
     const Parsed parsed
-        = Parse(Frame_Of("\"ADM-CID\"0001R1234567L89ABCDEF#" + twenty + "[#" + twenty + "|1401 01 001]"));
+        = Parse(Wrap_Frame("\"ADM-CID\"0001R1234567L89ABCDEF#" + twenty + "[#" + twenty + "|1401 01 001]"));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Receiver, "123456");
     EXPECT_STREQ(parsed.Frame.Line, "89ABCD");
@@ -206,7 +207,7 @@ TEST(DC09_Header, DigitsBeyondAFieldLimitArePassedOver)
 
 TEST(DC09_Header, FieldsEndAtTheFirstCharacterThatIsNoUpperCaseDigit)
 {
-    const Parsed parsed = Parse(Frame_Of(Body_With_Header(" R1a L0 x#1234")));
+    const Parsed parsed = Parse(Wrap_Frame(Body_With_Header(" R1a L0 x#1234")));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
     EXPECT_STREQ(parsed.Frame.Receiver, "1");
     EXPECT_STREQ(parsed.Frame.Line, "0");
@@ -215,8 +216,8 @@ TEST(DC09_Header, FieldsEndAtTheFirstCharacterThatIsNoUpperCaseDigit)
 TEST(DC09_Header, HeaderWithoutBracketIsUnrecognised)
 {
     EXPECT_EQ(
-        Parse(Frame_Of("\"ADM-CID\"0001L0#1234#1234|1401 01 001]")).Outcome, DC09_Outcome::Unrecognised);
-    EXPECT_EQ(Parse(Frame_Of("\"NULL\"0001")).Outcome, DC09_Outcome::Unrecognised);
+        Parse(Wrap_Frame("\"ADM-CID\"0001L0#1234#1234|1401 01 001]")).Outcome, DC09_Outcome::Unrecognised);
+    EXPECT_EQ(Parse(Wrap_Frame("\"NULL\"0001")).Outcome, DC09_Outcome::Unrecognised);
 }
 
 TEST(DC09_Write_Frame, ReplyToTheWorkedExample)
@@ -230,7 +231,7 @@ TEST(DC09_Write_Frame, LengthFieldIsZeroZeroAndTheLowByte)
     const std::string body = "\"*ACK\"" + std::string(100, 'F');
     const DC09_Message message = DC09_Write_Frame(body);
     EXPECT_EQ(message.View().substr(5, 4), "006A");
-    EXPECT_EQ(message.View().substr(1, 4), Frame_Of(body).substr(1, 4));
+    EXPECT_EQ(message.View().substr(1, 4), Wrap_Frame(body).substr(1, 4));
     EXPECT_EQ(message.Size, body.size() + 10);
 }
 

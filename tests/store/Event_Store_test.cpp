@@ -333,6 +333,22 @@ TEST_F(Event_Store_Test, ClearZeroesMemoryAndFileAndRestartsAtSlot0)
     EXPECT_EQ(store.Next_Slot(), 1u);
 }
 
+TEST_F(Event_Store_Test, ClearWaitsForTheDrainWithTheGateClosedAndBeforeZeroing)
+{
+    Load();
+    Append(1);
+    bool gate_open_in_drain = true;
+    std::uint8_t status_in_drain = 0;
+    store.Set_Bulk_Change_Drain([&] {
+        gate_open_in_drain = gate.Is_Set();
+        status_in_drain = store.Status(0);
+    });
+    EXPECT_TRUE(store.Clear_Events());
+    EXPECT_FALSE(gate_open_in_drain);
+    EXPECT_EQ(status_in_drain, Status_Used) << "the drain ran after the slots were zeroed";
+    EXPECT_TRUE(gate.Is_Set());
+}
+
 TEST_F(Event_Store_Test, ClearWithTheFileDeletedDoesNothing)
 {
     Load();

@@ -74,35 +74,6 @@ TEST(Store_Concurrency, AppenderAndSaverMarkerKeepEverySlotAndTheFileExact)
     EXPECT_EQ(std::memcmp(file.data(), &store.Image(), file.size()), 0);
 }
 
-TEST(Store_Concurrency, SingleBitChangesOfTwoThreadsAreNotLost)
-{
-    // Each thread flips its own bit and then watches it for a while: a read-modify-write of the
-    // other thread that is not atomic writes back a stale copy and flips the bit behind its back.
-    std::uint8_t flags = 0;
-    std::atomic<int> ready {0};
-    auto toggle = [&flags, &ready](std::uint8_t mine, int& mistakes) {
-        ++ready;
-        while (ready < 2)
-            std::this_thread::yield();
-        for (int round = 0; round < 1'000'000; ++round) {
-            const bool set = round % 2 == 0;
-            set ? Set_Bits(flags, mine) : Clear_Bits(flags, mine);
-            for (int look = 0; look < 4; ++look)
-                if (((Load_Bits(flags) & mine) != 0) != set)
-                    ++mistakes;
-        }
-    };
-    int first_mistakes = 0;
-    int second_mistakes = 0;
-    {
-        std::jthread first([&] { toggle(Flag_Failed, first_mistakes); });
-        std::jthread second([&] { toggle(Flag_Report, second_mistakes); });
-    }
-    EXPECT_EQ(first_mistakes, 0);
-    EXPECT_EQ(second_mistakes, 0);
-    EXPECT_EQ(flags, 0);
-}
-
 TEST(Store_Concurrency, TheLastSupervisionChangeIsAlwaysReported)
 {
     Temp_Folder folder;

@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -35,6 +36,7 @@ public:
     { }
 
     Answer_Rule rule = Always_Ack();
+    Answer_Delay delay;
 
     int Listen(int port)
     {
@@ -196,8 +198,17 @@ private:
             }
             shared.changed.notify_all();
             const std::string answer = rule(line, index);
-            if (!answer.empty())
+            const int hold_ms = delay ? delay(line, index) : 0;
+            if (answer.empty())
+                continue;
+            if (hold_ms <= 0) {
                 Write(link, answer);
+                continue;
+            }
+            QTimer::singleShot(hold_ms, this, [this, id = link.id, answer] {
+                if (Link* held = Find(id))
+                    Write(*held, answer);
+            });
         }
         std::lock_guard lock(shared.mutex);
         for (Simulated_Connection& connection : shared.connections)
@@ -265,6 +276,11 @@ Automation_Simulator::~Automation_Simulator()
 void Automation_Simulator::Set_Answer_Rule(Answer_Rule rule)
 {
     Run_On(worker, [this, &rule] { worker->rule = std::move(rule); });
+}
+
+void Automation_Simulator::Set_Answer_Delay(Answer_Delay delay)
+{
+    Run_On(worker, [this, &delay] { worker->delay = std::move(delay); });
 }
 
 int Automation_Simulator::Listen_Tcp(int port)

@@ -47,6 +47,10 @@ struct Simulated_Connection
 // Runs on the simulator's thread, one line at a time.
 using Answer_Rule = std::function<std::string(const Received_Line& line, std::size_t index)>;
 
+// How long to hold the answer to one line, in milliseconds (0: at once), as a slow automation
+// software does; the simulator goes on reading meanwhile. Runs on the simulator's thread.
+using Answer_Delay = std::function<int(const Received_Line& line, std::size_t index)>;
+
 Answer_Rule Always_Ack();
 Answer_Rule Always_Nak();
 Answer_Rule Never_Answer();
@@ -61,6 +65,8 @@ public:
 
     // Applies to the lines that arrive after the call; the default rule answers ACK.
     void Set_Answer_Rule(Answer_Rule rule);
+    // Likewise; by default every answer goes out at once.
+    void Set_Answer_Delay(Answer_Delay delay);
 
     // Listens on 127.0.0.1 (port 0: any free port); the port, or 0 when it cannot listen.
     int Listen_Tcp(int port = 0);

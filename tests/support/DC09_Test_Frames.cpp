@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -63,6 +64,20 @@ static std::string Hex4(unsigned value)
     return text;
 }
 
+std::string Bytes_Of_Hex(std::string_view hex)
+{
+    std::string bytes;
+    return Hex_Decode(hex, bytes) ? bytes : std::string();
+}
+
+Test_Key Key_Of_Hex(std::string_view hex)
+{
+    const std::string bytes = Bytes_Of_Hex(hex);
+    Test_Key key {};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), key.size()), key.begin());
+    return key;
+}
+
 std::string Wrap_Frame(std::string_view body)
 {
     std::string frame = "\n";
@@ -89,27 +104,42 @@ std::string Build_Clear_Frame(const Test_Message& message)
     return Wrap_Frame(Message_Header(message) + message.content + message.extended + message.time_stamp);
 }
 
-std::string Build_Encrypted_Frame(
-    const Test_Message& message, int aes_mode, const Test_Key& key, std::uint32_t pad_seed)
+std::string Encrypted_Frame(
+    std::string_view header, std::string_view data, int aes_mode, const Test_Key& key, std::uint32_t pad_seed)
 {
-    const std::string data = "|" + message.content + message.extended + message.time_stamp;
     // 1 to 16 pad bytes make the plain text whole blocks; none of them may be "|" or zero.
-    const std::size_t pad_count = 16 - data.size() % 16;
+    const std::size_t pad_count = 16 - (data.size() + 1) % 16;
     std::string plain;
     std::uint32_t state = pad_seed;
     for (std::size_t i = 0; i < pad_count; ++i) {
         state = state * 1103515245u + 12345u;
         plain += static_cast<char>(0x10 + (state >> 16) % 64);
     }
+    plain += '|';
     plain += data;
     if (!Aes_Cbc_Encrypt(aes_mode, key, plain))
         return {};
-    return Wrap_Frame(Message_Header(message) + Hex_Upper(plain));
+    return Wrap_Frame(std::string(header) + Hex_Upper(plain));
 }
 
-std::size_t Aes_Key_Length(int aes_mode)
+std::string Build_Encrypted_Frame(
+    const Test_Message& message, int aes_mode, const Test_Key& key, std::uint32_t pad_seed)
 {
-    return aes_mode == 3 ? 32 : aes_mode == 2 ? 24 : 16;
+    return Encrypted_Frame(Message_Header(message), message.content + message.extended + message.time_stamp,
+        aes_mode, key, pad_seed);
+}
+
+// Mode 0: CBC over the identity block function.
+static void Chain_Only(std::string& data, bool encrypt)
+{
+    char previous[16] = {};
+    for (std::size_t block = 0; block < data.size(); block += 16) {
+        for (std::size_t i = 0; i < 16; ++i) {
+            const char in = data[block + i];
+            data[block + i] = static_cast<char>(in ^ previous[i]);
+            previous[i] = encrypt ? data[block + i] : in;
+        }
+    }
 }
 
 static const EVP_CIPHER* Cbc_Cipher(int aes_mode)
@@ -128,8 +158,14 @@ static const EVP_CIPHER* Cbc_Cipher(int aes_mode)
 
 static bool Aes_Cbc(int aes_mode, const Test_Key& key, std::string& data, bool encrypt)
 {
+    if (data.size() % 16 != 0)
+        return false;
+    if (aes_mode == 0) {
+        Chain_Only(data, encrypt);
+        return true;
+    }
     const EVP_CIPHER* cipher = Cbc_Cipher(aes_mode);
-    if (cipher == nullptr || data.size() % 16 != 0)
+    if (cipher == nullptr)
         return false;
     const std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(
         EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);

@@ -17,6 +17,10 @@ std::uint16_t Test_Crc16(std::string_view bytes);
 std::string Hex_Upper(std::string_view bytes);
 // Decodes upper- or lower-case hex pairs; returns false on any other character or an odd count.
 bool Hex_Decode(std::string_view hex, std::string& bytes);
+// The same for hex a test wrote itself: empty when it is malformed.
+std::string Bytes_Of_Hex(std::string_view hex);
+// A key from up to 64 hex digits, zero-filled after them.
+Test_Key Key_Of_Hex(std::string_view hex);
 
 // Line feed, CRC and length fields, the body (from its opening quote on) and a carriage return.
 std::string Wrap_Frame(std::string_view body);
@@ -46,11 +50,15 @@ std::string Build_Clear_Frame(const Test_Message& message);
 std::string Build_Encrypted_Frame(
     const Test_Message& message, int aes_mode, const Test_Key& key, std::uint32_t pad_seed = 1);
 
-// Key length in bytes for an encryption mode: 24 for 2, 32 for 3, 16 otherwise.
-std::size_t Aes_Key_Length(int aes_mode);
+// The same from a header of the caller's own (up to and including the [) and the data after "|";
+// empty when the mode has no cipher.
+std::string Encrypted_Frame(std::string_view header, std::string_view data, int aes_mode, const Test_Key& key,
+    std::uint32_t pad_seed = 1);
 
-// AES-CBC, zero IV, no padding, through OpenSSL EVP; `data` must hold whole 16-byte blocks.
-// Returns false when OpenSSL refuses (bad mode or length).
+// AES-CBC, zero IV, no padding, through OpenSSL EVP; `data` must hold whole 16-byte blocks. Mode 0
+// is the chaining alone (each block XORed with the previous cipher block), which is what the
+// receiver applies to an encrypted frame while its encryption is off. Returns false on a mode
+// above 3 or a length that is not whole blocks.
 bool Aes_Cbc_Encrypt(int aes_mode, const Test_Key& key, std::string& data);
 bool Aes_Cbc_Decrypt(int aes_mode, const Test_Key& key, std::string& data);
 
