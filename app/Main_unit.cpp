@@ -234,7 +234,7 @@ void TMain_Form::Create_Tray_Icon()
 
     System_Tray_Available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    connect(this, &QWidget::customContextMenuRequested, this, [this, PopupMenu_Tray](const QPoint& at) {
         if (!System_Tray_Available())
             PopupMenu_Tray->popup(mapToGlobal(at));
     });
