@@ -111,9 +111,22 @@ bool TForm_Log_Test::Save_To_File(const QString& path)
             windowTitle(), Box_Buttons::Ok, Box_Icon::Error);
         return false;
     }
+    // A full disk shows only at the write, the flush or the close: each is checked, so that a
+    // save never counts as done when the file is short.
+    bool written = true;
     for (const QString& line : Lines()) {
-        file.write(line.toUtf8());
-        file.write("\r\n", 2);
+        const QByteArray bytes = line.toUtf8() + QByteArrayLiteral("\r\n");
+        if (file.write(bytes) != bytes.size()) {
+            written = false;
+            break;
+        }
+    }
+    written = written && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        Message_Box(this, QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()),
+            windowTitle(), Box_Buttons::Ok, Box_Icon::Error);
+        return false;
     }
     return true;
 }

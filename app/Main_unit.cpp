@@ -312,8 +312,22 @@ void TMain_Form::Add_Log_Line(const std::string& line, Log_Colour colour)
     cursor.insertText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())), format);
     if (!first)
         cursor.insertBlock(QTextBlockFormat(), format);
+    Drop_Oldest_Log_Lines(document);
     RichEdit_Log->moveCursor(QTextCursor::Start);
     RichEdit_Log->verticalScrollBar()->setValue(0);
+}
+
+// The program runs for months: the view keeps the newest lines, the monthly file keeps them all.
+// The newest line is at the top, so the oldest ones are cut from the bottom.
+void TMain_Form::Drop_Oldest_Log_Lines(QTextDocument* document)
+{
+    if (document->blockCount() <= Log_View_Max_Lines)
+        return;
+    const QTextBlock last_kept = document->findBlockByNumber(Log_View_Max_Lines - 1);
+    QTextCursor tail(document);
+    tail.setPosition(last_kept.position() + last_kept.length() - 1);
+    tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    tail.removeSelectedText();
 }
 
 void TMain_Form::RichEdit_LogKeyPress(const QString& typed)

@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QTextDocument;
 class QRadioButton;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -52,6 +53,9 @@ public:
     TMain_Form(Settings_Record& settings, std::string settings_path, Log_Writer& log_writer,
         QWidget* parent = nullptr);
     ~TMain_Form() override;
+
+    // Lines the log view keeps; older ones remain in the monthly log file only.
+    static constexpr int Log_View_Max_Lines = 10000;
 
     Main_Form_Hooks Hooks;
 
@@ -96,6 +100,7 @@ private:
     void Create_Status_Bar();
     void Create_Tray_Icon();
     void Add_Log_Line(const std::string& line, Log_Colour colour);
+    void Drop_Oldest_Log_Lines(QTextDocument* document);
     void RichEdit_LogKeyPress(const QString& typed);
     void Show_Key();
 

@@ -4,6 +4,7 @@
 #include "app/Message_Box.h"
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
+#include "app/Velmor_Application.h"
 #include "app/Virtual_Ports.h"
 #include "base/Data_Log_Time_Stamp.h"
 #include "base/Log_Writer.h"
@@ -21,7 +22,6 @@
 #include "store/Object_Table.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -53,6 +53,8 @@ Program::Program() = default;
 
 Program::~Program()
 {
+    if (auto* application = qobject_cast<Velmor_Application*>(QCoreApplication::instance()))
+        application->Set_Failure_Report({});
     // The window's log view is a sink of the writer: the window goes first.
     objects_window.reset();
     events_window.reset();
@@ -80,9 +82,15 @@ bool Program::Start()
 
     events = std::make_unique<Event_Store>(store_gate);
     pending_event_message = events->Load_Event_File(folder + "tarvel.dat");
-    Load_Settings(settings_path, settings);
+    if (Load_Settings(settings_path, settings) == Settings_Load::Read_Failed)
+        log->Log_Message(
+            "Settings file read error: default settings in use, " + settings_path + " left unchanged.",
+            Log_Red);
     objects = std::make_unique<Object_Table>(store_gate, object_lock);
     pending_object_message = objects->Load_Object_File(folder + "latevn.dat");
+    objects->Set_Write_State_Hook([this](const std::string& text, bool failing) {
+        log->Log_Message(text, failing ? Log_Red : Log_Black);
+    });
 
     serial_port = std::make_unique<Comm_Port>();
 
@@ -117,6 +125,12 @@ bool Program::Start()
     events->Set_Bulk_Change_Drain(drain);
     objects->Set_Bulk_Change_Drain(drain);
 
+    if (auto* application = qobject_cast<Velmor_Application*>(QCoreApplication::instance()))
+        application->Set_Failure_Report([this](const QString& text) {
+            log->Log_Message(text.toStdString(), Log_Red);
+            Message_Box(window.get(), text, QStringLiteral("Varnek SIA-IP Receiver"), Box_Buttons::Ok,
+                Box_Icon::Error);
+        });
     Watch_Termination_Requests(this, [this] {
         End();
         QCoreApplication::exit(0);
@@ -260,11 +274,8 @@ template<typename Worker> bool Program::Stop_Worker(Worker& worker)
 {
     worker.Request_Stop();
     // The worker hands its log lines to this thread and waits for them: keep serving them.
-    QElapsedTimer clock;
-    clock.start();
-    while (!worker.Finished() && clock.elapsed() < Worker_Wait_Ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    const bool finished = worker.Finished();
+    const bool finished = Serve_Window_Thread_Until(
+        [&worker] { return worker.Finished(); }, std::chrono::milliseconds(Worker_Wait_Ms));
     worker.Release();
     return finished;
 }

@@ -1,10 +1,9 @@
 #include "app/Program.h"
-
-#include <QApplication>
+#include "app/Velmor_Application.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
+    Velmor_Application application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnek SIA-IP Receiver"));
     // Closing the main window only hides it; "Exit" ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

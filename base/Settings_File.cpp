@@ -1,5 +1,7 @@
 #include "base/Settings_File.h"
 
+#include "base/File_Fault.h"
+
 #include <QFile>
 #include <QString>
 
@@ -20,9 +22,12 @@ bool Write_Record(QFile& file, const Settings_Record& settings)
     return file.seek(0) && file.write(reinterpret_cast<const char*>(&settings), Record_Size) == Record_Size;
 }
 
-// Reads up to 256 bytes; the bytes the file does not have stay as the caller left them.
+// Reads up to 256 bytes; the bytes the file does not have stay as the caller left them. -1 when
+// the read fails.
 qint64 Read_Record(QFile& file, void* into)
 {
+    if (Injected_File_Fault(File_Operation::Read) != 0)
+        return -1;
     return file.read(static_cast<char*>(into), Record_Size);
 }
 
@@ -47,7 +52,7 @@ void Set_Default_Settings(Settings_Record& settings)
     settings.Format_Mark = Format_Mark_Value;
 }
 
-void Load_Settings(const std::string& path, Settings_Record& settings)
+Settings_Load Load_Settings(const std::string& path, Settings_Record& settings)
 {
     std::memset(&settings, 0, sizeof settings);
     QFile file(Native_Path(path));
@@ -55,18 +60,23 @@ void Load_Settings(const std::string& path, Settings_Record& settings)
         // Read-write so that the mark can be put back without a second open; ExistingOnly keeps a
         // file that vanished meanwhile from being created here.
         if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-            return;
-        if (Read_Record(file, &settings) < 0)
-            std::memset(&settings, 0, sizeof settings);
+            return Settings_Load::Not_Opened;
+        if (Read_Record(file, &settings) < 0) {
+            // What the read left in the record is unknown, and writing it back would replace the
+            // operator's key, ports and output settings on disk: the file stays as it is.
+            Set_Default_Settings(settings);
+            return Settings_Load::Read_Failed;
+        }
         if (settings.Format_Mark == 0) {
             settings.Format_Mark = Format_Mark_Value;
             Write_Record(file, settings);
         }
-        return;
+        return Settings_Load::Loaded;
     }
     Set_Default_Settings(settings);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         Write_Record(file, settings);
+    return Settings_Load::Created;
 }
 
 bool Settings_Differ_From_File(const std::string& path, const Settings_Record& settings)

@@ -2,6 +2,7 @@
 
 #include "base/Settings_Record.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,10 @@ void Set_Default_Settings(Settings_Record& settings);
 // zeroed first, so a short file leaves its missing bytes zero and a file that exists but can't be
 // opened leaves the whole record zero (no defaults). A file whose Format_Mark is 0 gets the mark
 // and the whole 256-byte record written back at offset 0; bytes beyond 256 are never touched.
-void Load_Settings(const std::string& path, Settings_Record& settings);
+// A file that opens but can't be read is never written: the record gets the defaults and the
+// caller reports Read_Failed.
+enum class Settings_Load : std::uint8_t { Loaded, Created, Not_Opened, Read_Failed };
+Settings_Load Load_Settings(const std::string& path, Settings_Record& settings);
 
 // The comparison behind the Save button: true when the file can't be opened, is shorter than 256
 // bytes or its first 256 bytes differ from the record.

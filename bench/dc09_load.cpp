@@ -5,7 +5,13 @@
 //
 //   dc09_load --port 7777 --connections 50 --messages 100000 --accounts 1000
 //             [--aes-mode 0..3 --key HEX] [--encrypted 0..1] [--rate MSGS_PER_S] [--timeout MS]
+//             [--floor 1]
+//
+// With --floor 1 the same load first runs against a bare floor in this process: a minimal epoll
+// server that answers every frame with a fixed ACK and stores nothing. The receiver's figures are
+// then printed as ratios to the floor's, measured in the same run on the same machine.
 
+#include "bench/DC09_Floor_Server.h"
 #include "tests/support/DC09_Test_Frames.h"
 
 #include <arpa/inet.h>
@@ -40,6 +46,14 @@ struct Options
     double encrypted = -1; // share of encrypted frames; default: all when a mode is given, else none
     double rate = 0; // messages per second overall; 0: as fast as the replies come
     int timeout_ms = 5000;
+    bool floor = false;
+};
+
+struct Figures
+{
+    double throughput = 0; // acknowledged messages per second
+    double p50_ms = 0, p99_ms = 0;
+    long lost = 0; // time-outs and connections closed by the server
 };
 
 struct Connection
@@ -62,7 +76,7 @@ void Usage_Error(const char* message)
     std::fprintf(stderr, "dc09_load: %s\n", message);
     std::fprintf(stderr,
         "usage: dc09_load --port P [--connections N] [--messages M] [--accounts A] [--aes-mode 0-3]"
-        " [--key HEX] [--encrypted SHARE] [--rate MSGS_PER_S] [--timeout MS]\n");
+        " [--key HEX] [--encrypted SHARE] [--rate MSGS_PER_S] [--timeout MS] [--floor 0-1]\n");
     std::exit(2);
 }
 
@@ -90,6 +104,8 @@ Options Parse_Options(int argc, char* argv[])
             options.rate = std::atof(value);
         else if (name == "--timeout")
             options.timeout_ms = std::atoi(value);
+        else if (name == "--floor")
+            options.floor = std::atoi(value) != 0;
         else if (name == "--key") {
             std::string bytes;
             if (!Hex_Decode(value, bytes) || bytes.size() > options.key.size())
@@ -221,7 +237,7 @@ public:
         m_end = Clock::now();
     }
 
-    void Report()
+    Figures Report(const char* target)
     {
         const double seconds = std::chrono::duration<double>(m_end - m_start).count();
         const double p50 = Percentile_Ms(m_latencies_ms, 0.50);
@@ -231,13 +247,15 @@ public:
         char rate[32] = "unlimited";
         if (m_options.rate > 0)
             std::snprintf(rate, sizeof rate, "%.0f msgs/s", m_options.rate);
-        std::printf("connections %d, messages %ld, accounts %d, encrypted share %.2f, rate %s\n",
+        std::printf("%s: connections %d, messages %ld, accounts %d, encrypted share %.2f, rate %s\n", target,
             m_options.connections, m_options.messages, m_options.accounts, m_options.encrypted, rate);
         std::printf("replies: ACK %ld, NAK %ld, DUH %ld, other %ld; timeouts %ld, closed by receiver %ld\n",
             m_counts.acked, m_counts.nak, m_counts.duh, m_counts.other, m_counts.timeouts, m_counts.closed);
         std::printf("elapsed %.3f s, throughput %.0f acknowledged msgs/s\n", seconds,
             seconds > 0 ? static_cast<double>(m_counts.acked) / seconds : 0.0);
         std::printf("reply latency ms: p50 %.3f, p99 %.3f, max %.3f\n", p50, p99, max);
+        return {seconds > 0 ? static_cast<double>(m_counts.acked) / seconds : 0.0, p50, p99,
+            m_counts.timeouts + m_counts.closed};
     }
 
 private:
@@ -365,17 +383,48 @@ private:
     Clock::time_point m_start, m_end;
 };
 
+// One run of the load against `port`; nothing when the connections cannot be made.
+bool Run_Load(Options options, int port, const char* target, Figures& figures)
+{
+    options.port = port;
+    Load_Run run(options);
+    if (!run.Connect_All()) {
+        std::fprintf(stderr, "dc09_load: cannot connect to 127.0.0.1:%d (%s)\n", port, target);
+        return false;
+    }
+    run.Run();
+    figures = run.Report(target);
+    return true;
+}
+
+double Ratio(double value, double floor)
+{
+    return floor > 0 ? value / floor : 0.0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const Options options = Parse_Options(argc, argv);
-    Load_Run run(options);
-    if (!run.Connect_All()) {
-        std::fprintf(stderr, "dc09_load: cannot connect to 127.0.0.1:%d\n", options.port);
-        return 1;
+    Figures floor_figures;
+    if (options.floor) {
+        DC09_Floor_Server floor;
+        const int floor_port = floor.Start();
+        if (floor_port <= 0) {
+            std::fprintf(stderr, "dc09_load: the bare floor could not listen\n");
+            return 1;
+        }
+        if (!Run_Load(options, floor_port, "floor", floor_figures))
+            return 1;
     }
-    run.Run();
-    run.Report();
-    return 0;
+    Figures receiver;
+    if (!Run_Load(options, options.port, "receiver", receiver))
+        return 1;
+    if (options.floor) {
+        std::printf("receiver / floor: throughput %.2f, p50 %.2f, p99 %.2f\n",
+            Ratio(receiver.throughput, floor_figures.throughput),
+            Ratio(receiver.p50_ms, floor_figures.p50_ms), Ratio(receiver.p99_ms, floor_figures.p99_ms));
+    }
+    return receiver.lost == 0 ? 0 : 3;
 }

@@ -6,3 +6,11 @@ if(TARGET velmor_test_support)
   target_link_libraries(forwarding_load PRIVATE velmor_core velmor_test_support)
   add_dependencies(forwarding_load velmor)
 endif()
+
+# The soak run: the program under a long, untidy load, then the checks that nothing was lost.
+if(TARGET velmor_test_support AND NOT WIN32)
+  add_executable(soak ${CMAKE_CURRENT_LIST_DIR}/soak.cpp ${CMAKE_CURRENT_LIST_DIR}/Soak_Ledger.h
+    ${CMAKE_CURRENT_LIST_DIR}/Soak_Ledger.cpp)
+  target_link_libraries(soak PRIVATE velmor_core velmor_test_support)
+  add_dependencies(soak velmor)
+endif()

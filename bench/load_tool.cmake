@@ -1,6 +1,10 @@
 # The receiver load tool: a plain program, not a Google Benchmark one, run by hand against a running
 # receiver. POSIX sockets and poll(), so it is left out on Windows.
 if(NOT WIN32)
-  add_executable(dc09_load ${CMAKE_CURRENT_LIST_DIR}/dc09_load.cpp ${CMAKE_SOURCE_DIR}/tests/support/DC09_Test_Frames.cpp)
-  target_link_libraries(dc09_load PRIVATE velmor_options OpenSSL::Crypto)
+  add_executable(dc09_load ${CMAKE_CURRENT_LIST_DIR}/dc09_load.cpp ${CMAKE_CURRENT_LIST_DIR}/DC09_Floor_Server.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/DC09_Test_Frames.cpp)
+  target_link_libraries(dc09_load PRIVATE velmor_options OpenSSL::Crypto Threads::Threads)
+  # Resident memory of the receiver while connections come and go.
+  add_executable(dc09_churn ${CMAKE_CURRENT_LIST_DIR}/dc09_churn.cpp ${CMAKE_SOURCE_DIR}/tests/support/DC09_Test_Frames.cpp)
+  target_link_libraries(dc09_churn PRIVATE velmor_options OpenSSL::Crypto)
 endif()

@@ -4,6 +4,9 @@
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 
+#include <exception>
+#include <string>
+
 AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
     : links(links_)
     , window_call(window_call_)
@@ -13,7 +16,14 @@ AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Wind
 void AT_Rec_Thread::Execute(std::stop_token stop)
 {
     while (!stop.stop_requested()) {
-        Poll(stop);
+        // A failure nobody foresaw must not end the answer channel for the rest of the run.
+        try {
+            Poll(stop);
+        } catch (const std::exception& error) {
+            Report_Failure(std::string("Serial receive thread error: ") + error.what(), stop);
+        } catch (...) {
+            Report_Failure("Serial receive thread error: unknown exception.", stop);
+        }
         Worker_Thread::Pause(Poll_Pause_Ms, stop);
     }
 }
@@ -52,4 +62,15 @@ void AT_Rec_Thread::Report_Error(std::int32_t system_code, std::stop_token stop)
                 work.Beep();
         },
         stop);
+}
+
+void AT_Rec_Thread::Report_Failure(const std::string& text, std::stop_token stop)
+{
+    window_call.Run(
+        [this, text] {
+            if (work.Log)
+                work.Log(text, Log_Red);
+        },
+        stop);
+    Worker_Thread::Pause(Error_Pause_Ms, stop);
 }

@@ -56,6 +56,7 @@ private:
     void Execute(std::stop_token stop);
     void Poll(std::stop_token stop);
     void Report_Error(std::int32_t system_code, std::stop_token stop);
+    void Report_Failure(const std::string& text, std::stop_token stop);
 
     Links links;
     Window_Thread_Call window_call;

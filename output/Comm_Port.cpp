@@ -1,5 +1,8 @@
 #include "output/Comm_Port.h"
 
+#include <chrono>
+#include <thread>
+
 // The platform-neutral half of the driver; Comm_Port_posix.cpp and Comm_Port_win32.cpp hold the
 // device side (open, close, write, read, status, applying the line settings).
 
@@ -62,9 +65,24 @@ void Comm_Port::Set_Port_Name(const std::string& name)
     Name = name;
 }
 
-std::intptr_t Comm_Port::Handle_Or_Throw_Not_Open() const
+// Both sides use sequentially consistent operations: either the call sees the flag cleared, or
+// the close sees the call's use and waits for it.
+std::intptr_t Comm_Port::Begin_Use() const
 {
-    if (!Is_Open())
+    Users.fetch_add(1);
+    if (!Open_Flag.load()) {
+        Users.fetch_sub(1);
         throw ECommError {Comm_Error_Not_Open, 0};
+    }
     return Handle.load(std::memory_order_acquire);
+}
+
+std::intptr_t Comm_Port::Release_Handle()
+{
+    if (!Open_Flag.exchange(false))
+        return No_Handle;
+    // Every call checks the flag at least every Close_Check_Ms while it waits on the device.
+    while (Users.load() != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Handle.exchange(No_Handle, std::memory_order_acq_rel);
 }

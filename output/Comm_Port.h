@@ -66,8 +66,10 @@ inline constexpr Comm_Timeouts Comm_Open_Timeouts {15, 10, 250, 10, 250};
 //
 // Threads: the window thread configures, opens and closes the port; the monitoring thread writes
 // and the serial receive thread asks for waiting bytes and reads, all without a lock. The open
-// flag and the handle are atomic so that those threads see a consistent pair; a close that
-// overlaps a write or read makes that call fail (code 9 or 10, or 7 once the flag is clear).
+// flag and the handle are atomic so that those threads see a consistent pair. A close that
+// overlaps a write or read makes that call fail with code 7, and the handle goes back to the
+// system only once no call holds it any more: a handle number is reused at once (an accepted
+// network connection, say), and a late call must never reach that other file.
 class Comm_Port
 {
 public:
@@ -108,8 +110,34 @@ private:
     // Platform side of the setters: push Line to the open device; 0 or the system error code.
     std::int32_t Apply_Line_Settings();
     void Change_Line(const Comm_Line_Settings& changed, Comm_Error_Code failure_code);
-    // Code 7 when closed. Codes 6 and 7 carry system code 0: no system call failed.
-    std::intptr_t Handle_Or_Throw_Not_Open() const;
+    // One call's hold on the handle. Code 7 when closed. Codes 6 and 7 carry system code 0: no
+    // system call failed.
+    class Port_Use
+    {
+    public:
+        explicit Port_Use(const Comm_Port& port_)
+            : port(port_)
+            , Handle(port_.Begin_Use())
+        { }
+        ~Port_Use() { port.Users.fetch_sub(1); }
+        Port_Use(const Port_Use&) = delete;
+        Port_Use& operator=(const Port_Use&) = delete;
+
+    private:
+        const Comm_Port& port;
+
+    public:
+        const std::intptr_t Handle;
+    };
+    std::intptr_t Begin_Use() const;
+    // Clears the open flag, waits until no call holds the handle, and hands the handle over for
+    // closing; No_Handle when the port was not open.
+    std::intptr_t Release_Handle();
+    // A call that waits on the device looks at the flag this often, so a close is never held up
+    // for longer.
+    static constexpr int Close_Check_Ms = 10;
+    static int Wait_Slice(int milliseconds_left);
+    void Throw_If_Closed_Meanwhile() const;
 
     std::atomic<bool> Open_Flag {false};
     Comm_Timeouts Port_Timeouts {};
@@ -119,4 +147,6 @@ private:
     Comm_Line_Settings Line {};
     static constexpr std::intptr_t No_Handle = -1;
     std::atomic<std::intptr_t> Handle {No_Handle};
+    // Calls holding the handle right now (Port_Use).
+    mutable std::atomic<int> Users {0};
 };

@@ -156,6 +156,19 @@ int As_Descriptor(std::intptr_t handle)
 
 } // namespace
 
+// A call that waits on the device wakes at least every Close_Check_Ms to see whether the port was
+// closed meanwhile; a close waits for it, so it must not wait long.
+int Comm_Port::Wait_Slice(int milliseconds_left)
+{
+    return milliseconds_left < Close_Check_Ms ? milliseconds_left : Close_Check_Ms;
+}
+
+void Comm_Port::Throw_If_Closed_Meanwhile() const
+{
+    if (!Is_Open())
+        throw ECommError {Comm_Error_Not_Open, 0};
+}
+
 std::int32_t Comm_Port::Apply_Line_Settings()
 {
     const int fd = As_Descriptor(Handle.load(std::memory_order_acquire));
@@ -208,10 +221,10 @@ void Comm_Port::Open()
 
 void Comm_Port::Close()
 {
-    if (!Is_Open())
+    const std::intptr_t handle = Release_Handle();
+    if (handle == No_Handle)
         return;
-    Open_Flag.store(false, std::memory_order_release);
-    const int fd = As_Descriptor(Handle.exchange(No_Handle, std::memory_order_acq_rel));
+    const int fd = As_Descriptor(handle);
     ::ioctl(fd, TIOCNXCL);
     // On Linux the descriptor is gone even when close reports an error, so the port counts as
     // closed either way.
@@ -221,7 +234,8 @@ void Comm_Port::Close()
 
 void Comm_Port::Write(const char* text)
 {
-    const int fd = As_Descriptor(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const int fd = As_Descriptor(use.Handle);
     std::size_t length = std::strlen(text);
     const auto deadline = Clock::now()
         + std::chrono::milliseconds(Port_Timeouts.Write_Total_Constant
@@ -243,14 +257,16 @@ void Comm_Port::Write(const char* text)
         if (left == 0)
             return;
         pollfd wait {fd, POLLOUT, 0};
-        if (::poll(&wait, 1, left) < 0 && errno != EINTR)
+        if (::poll(&wait, 1, Wait_Slice(left)) < 0 && errno != EINTR)
             throw ECommError {Comm_Error_Write, errno};
+        Throw_If_Closed_Meanwhile();
     }
 }
 
 std::uint32_t Comm_Port::Bytes_Waiting()
 {
-    const int fd = As_Descriptor(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const int fd = As_Descriptor(use.Handle);
     int waiting = 0;
     if (::ioctl(fd, FIONREAD, &waiting) != 0)
         throw ECommError {Comm_Error_Status, errno};
@@ -259,7 +275,8 @@ std::uint32_t Comm_Port::Bytes_Waiting()
 
 std::uint8_t Comm_Port::Read_Byte()
 {
-    const int fd = As_Descriptor(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const int fd = As_Descriptor(use.Handle);
     const auto deadline = Clock::now()
         + std::chrono::milliseconds(Port_Timeouts.Read_Total_Constant + Port_Timeouts.Read_Total_Multiplier);
     bool hung_up = false;
@@ -280,9 +297,10 @@ std::uint8_t Comm_Port::Read_Byte()
         if (left == 0)
             return 0;
         pollfd wait {fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, left);
+        const int ready = ::poll(&wait, 1, Wait_Slice(left));
         if (ready < 0 && errno != EINTR)
             throw ECommError {Comm_Error_Read, errno};
+        Throw_If_Closed_Meanwhile();
         if (ready > 0 && (wait.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
             hung_up = true;
     }

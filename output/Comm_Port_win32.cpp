@@ -94,17 +94,19 @@ void Comm_Port::Open()
 
 void Comm_Port::Close()
 {
-    if (!Is_Open())
+    // A call under way holds the handle until its own time-out ends it (at most about 3 s).
+    const std::intptr_t released = Release_Handle();
+    if (released == No_Handle)
         return;
-    Open_Flag.store(false, std::memory_order_release);
-    const HANDLE handle = As_Handle(Handle.exchange(No_Handle, std::memory_order_acq_rel));
+    const HANDLE handle = As_Handle(released);
     if (!::CloseHandle(handle))
         throw ECommError {Comm_Error_Close, Last_Error()};
 }
 
 void Comm_Port::Write(const char* text)
 {
-    const HANDLE handle = As_Handle(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const HANDLE handle = As_Handle(use.Handle);
     DWORD written = 0; // not looked at: a time-out ends the write quietly
     if (!::WriteFile(handle, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr))
         throw ECommError {Comm_Error_Write, Last_Error()};
@@ -112,7 +114,8 @@ void Comm_Port::Write(const char* text)
 
 std::uint32_t Comm_Port::Bytes_Waiting()
 {
-    const HANDLE handle = As_Handle(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const HANDLE handle = As_Handle(use.Handle);
     DWORD line_errors = 0;
     COMSTAT status {};
     if (!::ClearCommError(handle, &line_errors, &status))
@@ -122,7 +125,8 @@ std::uint32_t Comm_Port::Bytes_Waiting()
 
 std::uint8_t Comm_Port::Read_Byte()
 {
-    const HANDLE handle = As_Handle(Handle_Or_Throw_Not_Open());
+    const Port_Use use(*this);
+    const HANDLE handle = As_Handle(use.Handle);
     std::uint8_t byte = 0;
     DWORD count = 0;
     if (!::ReadFile(handle, &byte, 1, &count, nullptr))

@@ -1,12 +1,14 @@
 #include "output/Monitoring_Thread.h"
 
-#include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
+
+#include <exception>
+#include <string>
 
 namespace {
 
@@ -72,12 +74,30 @@ void Monitoring_Thread::Execute(std::stop_token stop)
         // Closed while the window thread rewrites a store in bulk, and for good at shutdown.
         if (!links.Store_Gate.Wait(stop))
             break;
-        Heartbeat_Step(stop);
-        Save_Pass(stop);
-        if (Link_Ready() && Supervision_Pass(stop) == Next::Go_On && Link_Ready())
-            Event_Pass(stop);
+        // The window thread changes the settings on every keystroke; the cycle works on a copy
+        // taken there, so no field is ever read while it is being written.
+        if (!window_call.Run([this] { settings = links.Settings; }, stop))
+            break;
+        // A failure nobody foresaw must not end the deliveries for the rest of the run.
+        try {
+            Cycle(stop);
+        } catch (const std::exception& error) {
+            line_outstanding.store(false);
+            Log(std::string("Output thread error: ") + error.what(), Log_Red, true, stop);
+        } catch (...) {
+            line_outstanding.store(false);
+            Log("Output thread error: unknown exception.", Log_Red, true, stop);
+        }
         Pause(Cycle_Pause_Ms, stop);
     }
+}
+
+void Monitoring_Thread::Cycle(std::stop_token stop)
+{
+    Heartbeat_Step(stop);
+    Save_Pass(stop);
+    if (Link_Ready() && Supervision_Pass(stop) == Next::Go_On && Link_Ready())
+        Event_Pass(stop);
 }
 
 void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
@@ -86,7 +106,7 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
         next_heartbeat = 0;
         return;
     }
-    const std::int32_t period = links.Settings.Test_Heartbeat_Period;
+    const std::int32_t period = settings.Test_Heartbeat_Period;
     if (period == 0) {
         links.Link_State.fetch_or(Link_Confirmed);
         return;
@@ -98,7 +118,7 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     // heartbeat goes out every cycle.
     next_heartbeat = now + static_cast<std::int64_t>(period) * 1000;
 
-    const std::size_t size = Format_Heartbeat_Line(links.Settings.Test_Rec_Nr, line);
+    const std::size_t size = Format_Heartbeat_Line(settings.Test_Rec_Nr, line);
     switch (Send_And_Await(size, Line_Kind::Heartbeat, stop)) {
     case Answer::None:
         Link_Error("Link error (heartbeat): no ACK from automation software.", stop);
@@ -121,15 +141,32 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     }
 }
 
+void Monitoring_Thread::Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop)
+{
+    // One red line when the event file starts failing and one when it works again; the records
+    // not yet written stay new in the ring and go out with the next pass that succeeds.
+    if (!result.Failed() && !written)
+        return;
+    switch (event_file_health.Note(result.Failed() ? (result.Error != 0 ? result.Error : -1) : 0)) {
+    case Write_Change::Started_Failing:
+        Log(Event_File_Failure_Text(result), Log_Red, true, stop);
+        break;
+    case Write_Change::Working_Again:
+        Log("Event file written again.", Log_Black, false, stop);
+        break;
+    case Write_Change::None:
+        break;
+    }
+}
+
 void Monitoring_Thread::Save_Pass(std::stop_token stop)
 {
     // Read before the walk, so that an append during it is taken by the next pass.
     next_slot_at_save = links.Events.Next_Slot();
     const Save_Result saved = links.Events.Save_New_Events();
-    if (saved.Result.Failed()) {
-        Log(Event_File_Failure_Text(saved.Result), Log_Red, true, stop);
+    Note_Event_File(saved.Result, saved.File_Opened, stop);
+    if (saved.Result.Failed())
         Pause(Failure_Pause_Ms, stop);
-    }
     if (saved.File_Opened)
         Refresh_Event_List(stop);
 }
@@ -141,11 +178,14 @@ Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop
             return Next::Go_On;
         if ((links.Objects.Supervision_Flags(position) & Flag_Report) == 0)
             continue;
+        // Many objects failing at once make a long pass: events acknowledged meanwhile reach
+        // the file between its lines, as they do between event lines.
+        Save_Pass(stop);
         if (!Claim_Line())
             return Next::Go_On;
         const Object_Record reported = links.Objects.Copy_Object(position);
         const std::size_t size
-            = Format_Report_Line(Supervision_Record(reported), links.Settings.Report_Format, line);
+            = Format_Report_Line(Supervision_Record(reported), settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Supervision, stop);
         if (answer == Answer::Ack)
             links.Objects.Clear_Flag_Report(position, reported);
@@ -189,7 +229,7 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
             Save_Pass(stop);
         if (!Claim_Line())
             break;
-        const std::size_t size = Format_Report_Line(sent.Record, links.Settings.Report_Format, line);
+        const std::size_t size = Format_Report_Line(sent.Record, settings.Report_Format, line);
         const Answer answer = Send_And_Await(size, Line_Kind::Event, stop);
         // The generation keeps an answer from marking a newer event that took over the slot.
         const Event_File_Result marked = answer == Answer::Ack
@@ -199,8 +239,8 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
         line_outstanding.store(false);
         switch (answer) {
         case Answer::Ack: {
+            Note_Event_File(marked, true, stop);
             if (marked.Failed()) {
-                Log(Event_File_Failure_Text(marked), Log_Red, true, stop);
                 Pause(Failure_Pause_Ms, stop);
                 go_on = false;
             }
@@ -249,7 +289,7 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
 
     const auto answer_wait = std::chrono::milliseconds(Answer_Wait_Ms);
     bool answered = false;
-    if (links.Settings.Out_Port_Type == 1) {
+    if (settings.Out_Port_Type == 1) {
         // Sent by the window thread; the answer wait starts without waiting for the send itself.
         switch (tcp_send.Send_And_Await(line, size, kind == Line_Kind::Heartbeat, answer_wait, stop)) {
         case Line_Hand_Over::Result::Given_Up:
@@ -264,7 +304,7 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
             break;
         }
     } else {
-        if (links.Settings.Out_Port_Type == 2)
+        if (settings.Out_Port_Type == 2)
             Send_Serial(stop);
         answered = links.Reply.Event.Wait_For(answer_wait);
     }

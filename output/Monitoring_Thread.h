@@ -1,10 +1,13 @@
 #pragma once
 
 #include "base/Log_Writer.h"
+#include "base/Settings_Record.h"
 #include "output/Line_Hand_Over.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
+#include "store/Event_Store.h"
+#include "store/Write_Health.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,7 +20,6 @@ class Event_Store;
 class Object_Table;
 class Manual_Reset_Event;
 struct Reply_Channel;
-struct Settings_Record;
 
 // The worker that keeps the event file current and delivers events to the automation software.
 // Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
@@ -76,8 +78,10 @@ private:
     enum class Line_Kind { Heartbeat, Supervision, Event };
 
     void Execute(std::stop_token stop);
+    void Cycle(std::stop_token stop);
     void Heartbeat_Step(std::stop_token stop);
     void Save_Pass(std::stop_token stop);
+    void Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop);
     Next Supervision_Pass(std::stop_token stop);
     void Event_Pass(std::stop_token stop);
     Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
@@ -94,11 +98,14 @@ private:
     Window_Work work;
     Line_Hand_Over tcp_send;
     Report_Line line {};
+    // This cycle's copy of the settings, taken on the window thread at its start.
+    Settings_Record settings {};
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
     // Next_Slot when the last save pass began: the same value means nothing new to save (after
     // exactly a full ring of appends the cycle's own save pass takes them).
     std::uint32_t next_slot_at_save = 0;
     std::atomic<bool> line_outstanding {false};
+    Write_Health event_file_health; // this thread's own
     Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };

@@ -22,10 +22,13 @@ class DC09_Connection_Table
 public:
     DC09_Connection_Table();
 
-    // The first slot that matches the connection, or the first free slot, whichever comes
-    // first, takes the connection and starts counting from idle_seconds. With every slot taken
-    // by other connections nothing is recorded, and the receiver never times that one out.
-    void Record(std::string_view address, std::int32_t port, std::int32_t idle_seconds);
+    // The connection's own running slot anywhere in the table, or else the first free slot, takes
+    // the connection and starts counting from idle_seconds. Taking a free slot that lies before
+    // the own one would leave the old countdown running, and it would close the connection. With
+    // every slot taken by other connections nothing is recorded, and the receiver never times
+    // that one out. `hint` is the slot this connection got last time (or -1); the result is the
+    // slot now holding it, or -1.
+    int Record(std::string_view address, std::int32_t port, std::int32_t idle_seconds, int hint = -1);
 
     // The one-second sweep. For a slot whose countdown is 1, close_first_match is asked to
     // close the first open connection that matches it (it returns whether one did); when one

@@ -6,13 +6,14 @@
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
 #include "receiver/Fill_Event_From_Frame.h"
+#include "receiver/Receiver_Socket.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,15 +29,47 @@ constexpr qint64 Read_Limit = 64 * 1024;
 constexpr int Tick_Ms = 1000;
 constexpr int Retry_Ms = 10000;
 
-Receiver_Port::Peer Peer_Of(const QTcpSocket* socket)
+// After an outage every communicator of a station reconnects at once. The system's queue of
+// connections not yet accepted must hold such a burst: with a short queue the system drops or
+// half-opens the surplus. The system caps the value at its own limit.
+constexpr int Listen_Backlog = 4096;
+
+// Replies to a peer that does not read pile up here; beyond this the peer is dropped.
+constexpr std::size_t Unsent_Limit = 1024 * 1024;
+
+Receiver_Port::Peer Peer_Of(std::intptr_t descriptor)
 {
     Receiver_Port::Peer peer {};
-    const QByteArray text = socket->peerAddress().toString().toLatin1();
-    peer.Length = static_cast<std::uint8_t>(std::min<qsizetype>(text.size(), sizeof peer.Address));
-    std::memcpy(peer.Address, text.constData(), peer.Length);
-    peer.Port = socket->peerPort();
+    std::string text;
+    std::uint16_t port = 0;
+    if (receiver_socket::Peer(descriptor, text, port)) {
+        peer.Length = static_cast<std::uint8_t>(std::min(text.size(), sizeof peer.Address));
+        std::memcpy(peer.Address, text.data(), peer.Length);
+        peer.Port = port;
+    }
     return peer;
 }
+
+// Hands every accepted descriptor to the port instead of wrapping it in a buffered socket object.
+class Descriptor_Server : public QTcpServer
+{
+public:
+    Descriptor_Server(QObject* parent, std::function<void(std::intptr_t)> accepted)
+        : QTcpServer(parent)
+        , on_accepted(std::move(accepted))
+    {
+        setListenBacklogSize(Listen_Backlog);
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        on_accepted(static_cast<std::intptr_t>(descriptor));
+    }
+
+private:
+    std::function<void(std::intptr_t)> on_accepted;
+};
 
 QString To_QString(std::string_view text)
 {
@@ -48,21 +81,25 @@ QString To_QString(std::string_view text)
 Receiver_Port::Receiver_Port(Links links_, QObject* parent)
     : QObject(parent)
     , links(links_)
-    , server(new QTcpServer(this))
+    , server(new Descriptor_Server(
+          this, [this](std::intptr_t descriptor) { ServerSocket_DC9ClientConnect(descriptor); }))
     , timer(new QTimer(this))
     , table(std::make_unique<DC09_Connection_Table>())
     , read_buffer(std::make_unique<char[]>(Read_Limit + 1))
 {
     timer->setInterval(Tick_Ms);
     connect(timer, &QTimer::timeout, this, &Receiver_Port::Timer_DC9Timer);
-    connect(server, &QTcpServer::newConnection, this, &Receiver_Port::ServerSocket_DC9ClientConnect);
     // Out of descriptors the server pauses accepting instead of spinning; the tick resumes it.
     connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         Log(QStringLiteral("Receiver port error. ") + server->errorString(), Log_Red);
     });
 }
 
-Receiver_Port::~Receiver_Port() = default;
+Receiver_Port::~Receiver_Port()
+{
+    for (const std::unique_ptr<Connection>& connection : connections)
+        receiver_socket::Close(connection->Descriptor);
+}
 
 void Receiver_Port::Start()
 {
@@ -119,16 +156,21 @@ void Receiver_Port::Timer_DC9Timer()
             view.Status_Text(QStringLiteral("Receiver port closed."));
     }
 
-    table->Tick([this](const DC09_Connection_Slot& slot) {
-        for (const Connection& connection : connections) {
-            if (DC09_Connection_Table::Matches(slot, connection.Remote.Text(), connection.Remote.Port)) {
-                // Closed later in this event-loop turn, so the list is not changed under us.
-                QMetaObject::invokeMethod(connection.Socket, &QTcpSocket::abort, Qt::QueuedConnection);
+    std::vector<Connection*> expired;
+    table->Tick([this, &expired](const DC09_Connection_Slot& slot) {
+        for (const std::unique_ptr<Connection>& connection : connections) {
+            if (std::find(expired.begin(), expired.end(), connection.get()) != expired.end())
+                continue;
+            if (DC09_Connection_Table::Matches(slot, connection->Remote.Text(), connection->Remote.Port)) {
+                expired.push_back(connection.get());
                 return true;
             }
         }
         return false;
     });
+    // Closed after the sweep, so the list is not changed under it.
+    for (Connection* connection : expired)
+        Close_Connection(*connection);
 
     timer->start();
 }
@@ -156,56 +198,105 @@ void Receiver_Port::Open_Port()
 void Receiver_Port::Close_Port()
 {
     server->close();
-    // Abort emits disconnected, which takes each socket off the list.
-    const std::vector<Connection> open = connections;
-    for (const Connection& connection : open)
-        connection.Socket->abort();
-    connections.clear();
+    while (!connections.empty())
+        Close_Connection(*connections.back());
 }
 
-void Receiver_Port::ServerSocket_DC9ClientConnect()
+void Receiver_Port::ServerSocket_DC9ClientConnect(std::intptr_t descriptor)
 {
-    while (QTcpSocket* socket = server->nextPendingConnection()) {
-        socket->setReadBufferSize(Read_Limit);
-        const Peer peer = Peer_Of(socket);
-        connections.push_back({socket, peer});
-        connect(socket, &QTcpSocket::readyRead, this,
-            [this, socket, peer] { ServerSocket_DC9ClientRead(socket, peer); });
-        connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket] { ServerSocket_DC9ClientError(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { Connection_Closed(socket); });
-        table->Record(peer.Text(), peer.Port, DC09_Idle_Seconds);
-    }
-}
-
-void Receiver_Port::Connection_Closed(QTcpSocket* socket)
-{
-    std::erase_if(
-        connections, [socket](const Connection& connection) { return connection.Socket == socket; });
-    socket->deleteLater();
-}
-
-void Receiver_Port::ServerSocket_DC9ClientError(QTcpSocket* socket)
-{
-    // A peer that closes its end is how a communicator says goodbye, not a fault.
-    const QAbstractSocket::SocketError error = socket->error();
-    if (error == QAbstractSocket::RemoteHostClosedError)
+    if (!receiver_socket::Prepare(descriptor)) {
+        receiver_socket::Close(descriptor);
         return;
-    Log(QStringLiteral("Receiver port error. ") + QString::number(static_cast<int>(error))
-            + socket->errorString(),
+    }
+    auto connection = std::make_unique<Connection>();
+    Connection& added = *connection;
+    added.Descriptor = descriptor;
+    added.Remote = Peer_Of(descriptor);
+    added.Reader = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    connect(added.Reader.get(), &QSocketNotifier::activated, this,
+        [this, &added] { ServerSocket_DC9ClientRead(added); });
+    added.Slot = table->Record(added.Remote.Text(), added.Remote.Port, DC09_Idle_Seconds);
+    connections.push_back(std::move(connection));
+}
+
+void Receiver_Port::Close_Connection(Connection& connection)
+{
+    const auto found = std::find_if(connections.begin(), connections.end(),
+        [&connection](const std::unique_ptr<Connection>& open) { return open.get() == &connection; });
+    if (found == connections.end())
+        return;
+    // The notifiers go quiet before their descriptor is closed and handed out again.
+    connection.Reader->setEnabled(false);
+    if (connection.Writer)
+        connection.Writer->setEnabled(false);
+    receiver_socket::Close(connection.Descriptor);
+    // This may run inside the reader's own signal: the objects are freed once it has returned.
+    if (closed.empty())
+        QMetaObject::invokeMethod(
+            this, [this] { closed.clear(); }, Qt::QueuedConnection);
+    closed.push_back(std::move(*found));
+    connections.erase(found);
+}
+
+void Receiver_Port::ServerSocket_DC9ClientError(int error)
+{
+    Log(QStringLiteral("Receiver port error. ") + QString::number(error)
+            + QString::fromStdString(receiver_socket::Error_Text(error)),
         Log_Red);
 }
 
-void Receiver_Port::ServerSocket_DC9ClientRead(QTcpSocket* socket, const Peer& peer)
+void Receiver_Port::ServerSocket_DC9ClientRead(Connection& connection)
 {
-    qint64 size = socket->read(read_buffer.get(), Read_Limit);
-    if (size <= 0)
+    const std::int64_t size = receiver_socket::Receive(connection.Descriptor, read_buffer.get(), Read_Limit);
+    if (size == receiver_socket::Would_Block)
         return;
-    // Whatever is beyond one read's worth belongs to no frame that could still be parsed.
-    if (socket->bytesAvailable() > 0)
-        socket->skip(socket->bytesAvailable());
+    if (size == receiver_socket::Failed)
+        ServerSocket_DC9ClientError(receiver_socket::Last_Error());
+    if (size <= 0) {
+        // The peer said goodbye (or went away): the connection ends here.
+        Close_Connection(connection);
+        return;
+    }
+    // Bytes beyond one read's worth wait for the next read event, each read parsed on its own.
     read_buffer[size] = '\0';
-    Handle_Message(socket, peer, static_cast<std::size_t>(size));
+    Handle_Message(connection, static_cast<std::size_t>(size));
+}
+
+void Receiver_Port::Send_Reply(Connection& connection, const char* bytes, std::size_t size)
+{
+    if (connection.Unsent.empty()) {
+        const std::int64_t sent = receiver_socket::Send(connection.Descriptor, bytes, size);
+        if (sent == static_cast<std::int64_t>(size) || sent == receiver_socket::Peer_Gone)
+            return; // a peer that is gone is noticed by the next read
+        if (sent > 0) {
+            bytes += sent;
+            size -= static_cast<std::size_t>(sent);
+        }
+    }
+    if (connection.Unsent.size() + size > Unsent_Limit) {
+        Close_Connection(connection);
+        return;
+    }
+    connection.Unsent.append(bytes, size);
+    if (!connection.Writer) {
+        connection.Writer = std::make_unique<QSocketNotifier>(connection.Descriptor, QSocketNotifier::Write);
+        connect(connection.Writer.get(), &QSocketNotifier::activated, this,
+            [this, &connection] { Send_Unsent(connection); });
+    }
+    connection.Writer->setEnabled(true);
+}
+
+void Receiver_Port::Send_Unsent(Connection& connection)
+{
+    const std::int64_t sent
+        = receiver_socket::Send(connection.Descriptor, connection.Unsent.data(), connection.Unsent.size());
+    if (sent > 0)
+        connection.Unsent.erase(0, static_cast<std::size_t>(sent));
+    if (connection.Unsent.empty() || sent == receiver_socket::Peer_Gone || sent == receiver_socket::Failed) {
+        connection.Unsent.clear();
+        connection.Unsent.shrink_to_fit();
+        connection.Writer->setEnabled(false);
+    }
 }
 
 void Receiver_Port::Data_Log_Feed(std::size_t size)
@@ -219,8 +310,9 @@ void Receiver_Port::Data_Log_Feed(std::size_t size)
     view.Data_Log_Add(stamp + QStringLiteral("  ") + QString::fromLatin1(text));
 }
 
-void Receiver_Port::Handle_Message(QTcpSocket* socket, const Peer& peer, std::size_t size)
+void Receiver_Port::Handle_Message(Connection& connection, std::size_t size)
 {
+    const Peer& peer = connection.Remote;
     Data_Log_Feed(size);
 
     const Settings_Record& settings = links.Settings;
@@ -238,7 +330,7 @@ void Receiver_Port::Handle_Message(QTcpSocket* socket, const Peer& peer, std::si
         const DC09_Reply reply = DC09_Choose_Reply(outcome, settings.DC9_AES_Mode, settings.Time_Synch != 0);
         const DC09_Message message
             = DC09_Build_Reply(reply, frame, settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
-        socket->write(message.Bytes, static_cast<qint64>(message.Size));
+        Send_Reply(connection, message.Bytes, message.Size);
 
         if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
             const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
@@ -248,5 +340,5 @@ void Receiver_Port::Handle_Message(QTcpSocket* socket, const Peer& peer, std::si
             idle = settings.DC9_Conn_Timeout;
         }
     }
-    table->Record(peer.Text(), peer.Port, idle);
+    connection.Slot = table->Record(peer.Text(), peer.Port, idle, connection.Slot);
 }

@@ -9,11 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
+class QSocketNotifier;
 class QTcpServer;
-class QTcpSocket;
 class QTimer;
 class Event_Store;
 class Object_Table;
@@ -78,11 +79,15 @@ private:
     void Timer_DC9Timer();
     void Open_Port();
     void Close_Port();
-    void ServerSocket_DC9ClientConnect();
-    void ServerSocket_DC9ClientRead(QTcpSocket* socket, const Peer& peer);
-    void ServerSocket_DC9ClientError(QTcpSocket* socket);
-    void Connection_Closed(QTcpSocket* socket);
-    void Handle_Message(QTcpSocket* socket, const Peer& peer, std::size_t size);
+    struct Connection;
+
+    void ServerSocket_DC9ClientConnect(std::intptr_t descriptor);
+    void ServerSocket_DC9ClientRead(Connection& connection);
+    void ServerSocket_DC9ClientError(int error);
+    void Send_Reply(Connection& connection, const char* bytes, std::size_t size);
+    void Send_Unsent(Connection& connection);
+    void Close_Connection(Connection& connection);
+    void Handle_Message(Connection& connection, std::size_t size);
     void Data_Log_Feed(std::size_t size);
     void Log(const QString& text, Log_Colour colour = Log_Black);
 
@@ -90,13 +95,20 @@ private:
     View_Hooks view;
     QTcpServer* server;
     QTimer* timer;
-    // Open connections in the order they were accepted: the sweep closes the first match.
+    // Open connections in the order they were accepted: the sweep closes the first match. Each
+    // is read and answered by the port itself; everything it owns goes with it when it closes.
     struct Connection
     {
-        QTcpSocket* Socket;
+        std::intptr_t Descriptor;
         Peer Remote;
+        std::unique_ptr<QSocketNotifier> Reader;
+        std::unique_ptr<QSocketNotifier> Writer; // only while a reply waits for room to send
+        std::string Unsent;
+        int Slot = -1; // where the idle table holds it, a hint for the next message
     };
-    std::vector<Connection> connections;
+    std::vector<std::unique_ptr<Connection>> connections;
+    // Closed connections whose notifiers may still be on the call stack; freed on the next tick.
+    std::vector<std::unique_ptr<Connection>> closed;
     std::unique_ptr<DC09_Connection_Table> table;
     // One read at a time is parsed in place here, plus its terminating zero byte.
     std::unique_ptr<char[]> read_buffer;

@@ -2,26 +2,8 @@
 
 #include "store/Data_File_Os.h"
 
-#include <atomic>
 #include <filesystem>
 #include <utility>
-
-namespace {
-
-std::atomic<File_Fault_Hook> fault_hook {nullptr};
-
-int Injected_Fault(File_Operation operation)
-{
-    const File_Fault_Hook hook = fault_hook.load(std::memory_order_acquire);
-    return hook ? hook(operation) : 0;
-}
-
-} // namespace
-
-void Set_File_Fault_Hook(File_Fault_Hook hook)
-{
-    fault_hook.store(hook, std::memory_order_release);
-}
 
 Data_File::~Data_File()
 {
@@ -44,7 +26,7 @@ Data_File& Data_File::operator=(Data_File&& other) noexcept
 int Data_File::Open_Existing(const std::string& path, File_Access access)
 {
     Close();
-    if (const int fault = Injected_Fault(File_Operation::Open))
+    if (const int fault = Injected_File_Fault(File_Operation::Open))
         return fault;
     return data_file_os::Open_Existing(path, access, handle);
 }
@@ -52,14 +34,14 @@ int Data_File::Open_Existing(const std::string& path, File_Access access)
 int Data_File::Create(const std::string& path)
 {
     Close();
-    if (const int fault = Injected_Fault(File_Operation::Create))
+    if (const int fault = Injected_File_Fault(File_Operation::Create))
         return fault;
     return data_file_os::Create(path, handle);
 }
 
 int Data_File::Size(std::int64_t& size)
 {
-    if (const int fault = Injected_Fault(File_Operation::Size))
+    if (const int fault = Injected_File_Fault(File_Operation::Size))
         return fault;
     if (const int error = data_file_os::Seek(handle, 0, true, size))
         return error;
@@ -69,7 +51,7 @@ int Data_File::Size(std::int64_t& size)
 
 int Data_File::Seek(std::int64_t offset)
 {
-    if (const int fault = Injected_Fault(File_Operation::Seek))
+    if (const int fault = Injected_File_Fault(File_Operation::Seek))
         return fault;
     std::int64_t position = 0;
     return data_file_os::Seek(handle, offset, false, position);
@@ -77,16 +59,28 @@ int Data_File::Seek(std::int64_t offset)
 
 int Data_File::Read(void* buffer, std::size_t length)
 {
-    if (const int fault = Injected_Fault(File_Operation::Read))
+    if (const int fault = Injected_File_Fault(File_Operation::Read))
         return fault;
     return data_file_os::Read(handle, buffer, length);
 }
 
 int Data_File::Write(const void* buffer, std::size_t length)
 {
-    if (const int fault = Injected_Fault(File_Operation::Write))
+    if (const int fault = Injected_File_Fault(File_Operation::Write))
         return fault;
     return data_file_os::Write(handle, buffer, length);
+}
+
+int Data_File::Write_At(std::int64_t offset, const void* buffer, std::size_t length)
+{
+    if (const int fault = Injected_File_Fault(File_Operation::Write))
+        return fault;
+    return data_file_os::Write_At(handle, offset, buffer, length);
+}
+
+bool Data_File::Is_File_At(const std::string& path) const
+{
+    return handle != No_Handle && data_file_os::Is_File_At(handle, path);
 }
 
 int Data_File::Close()

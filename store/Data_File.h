@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/File_Fault.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,6 +34,11 @@ public:
     // Reads or writes exactly `length` bytes; a short transfer is an error.
     int Read(void* buffer, std::size_t length);
     int Write(const void* buffer, std::size_t length);
+    // Writes exactly `length` bytes at `offset` in one call, leaving the file position alone.
+    int Write_At(std::int64_t offset, const void* buffer, std::size_t length);
+    // Whether `path` still names the file this object has open: false once it was removed,
+    // renamed or replaced, since writes would then land in a file nobody reads.
+    bool Is_File_At(const std::string& path) const;
     int Close();
 
 private:
@@ -43,9 +50,3 @@ bool File_Exists(const std::string& path);
 
 // The platform's description of an error code, as strerror or FormatMessage give it.
 std::string System_Error_Text(int error);
-
-// Tests make a file operation fail on demand: a hook that returns non-zero makes the operation
-// fail with that code before the system is asked. There is no hook in normal operation.
-enum class File_Operation : std::uint8_t { Open, Create, Size, Seek, Read, Write };
-using File_Fault_Hook = int (*)(File_Operation operation);
-void Set_File_Fault_Hook(File_Fault_Hook hook);

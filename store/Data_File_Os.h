@@ -17,6 +17,8 @@ int Create(const std::string& path, std::intptr_t& handle);
 int Seek(std::intptr_t handle, std::int64_t offset, bool from_end, std::int64_t& position);
 int Read(std::intptr_t handle, void* buffer, std::size_t length);
 int Write(std::intptr_t handle, const void* buffer, std::size_t length);
+int Write_At(std::intptr_t handle, std::int64_t offset, const void* buffer, std::size_t length);
+bool Is_File_At(std::intptr_t handle, const std::string& path);
 int Close(std::intptr_t handle);
 std::string Error_Text(int error);
 

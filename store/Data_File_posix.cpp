@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -82,6 +83,36 @@ int Write(std::intptr_t handle, const void* buffer, std::size_t length)
         length -= static_cast<std::size_t>(done);
     }
     return 0;
+}
+
+int Write_At(std::intptr_t handle, std::int64_t offset, const void* buffer, std::size_t length)
+{
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (length > 0) {
+        const ssize_t done = ::pwrite(Descriptor(handle), bytes, length, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return errno;
+        if (done == 0)
+            return EIO;
+        bytes += done;
+        offset += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+bool Is_File_At(std::intptr_t handle, const std::string& path)
+{
+    struct stat open_file
+    {
+    };
+    struct stat named_file
+    {
+    };
+    return ::fstat(Descriptor(handle), &open_file) == 0 && ::stat(path.c_str(), &named_file) == 0
+        && open_file.st_dev == named_file.st_dev && open_file.st_ino == named_file.st_ino;
 }
 
 int Close(std::intptr_t handle)

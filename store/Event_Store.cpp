@@ -3,6 +3,7 @@
 #include "store/Atomic_Bits.h"
 #include "store/Fixed_Text.h"
 #include "store/Image_File.h"
+#include "store/Relaxed_Copy.h"
 
 #include <cstring>
 
@@ -77,13 +78,23 @@ std::uint32_t Event_Store::Next_Slot() const
     return Next_Slot_Ref(*image).load(std::memory_order_acquire);
 }
 
+const Event_Record& Event_Store::Slot(std::uint32_t slot) const
+{
+    static const Event_Record free_slot {};
+    return slot < Event_Slot_Count ? image->Slot[slot] : free_slot;
+}
+
 std::uint8_t Event_Store::Status(std::uint32_t slot) const
 {
+    if (slot >= Event_Slot_Count)
+        return 0;
     return Load_Bits(image->Slot[slot].Status);
 }
 
 std::uint32_t Event_Store::Generation(std::uint32_t slot) const
 {
+    if (slot >= Event_Slot_Count)
+        return 0;
     return generation[slot].load(std::memory_order_acquire);
 }
 
@@ -97,7 +108,7 @@ void Event_Store::Append_Event(const Event_Record& record)
     // acquiring read-modify-write keeps the body writes after it.
     const std::uint32_t stable = slot_generation.fetch_add(1, std::memory_order_acquire);
     Store_Bits(target.Status, 0);
-    std::memcpy(Body(target), Body(record), Record_Body_Size);
+    Copy_To_Shared(Body(target), Body(record), Record_Body_Size);
     slot_generation.store(stable + 2, std::memory_order_release);
     Store_Bits(target.Status, Status_Used);
 
@@ -106,6 +117,8 @@ void Event_Store::Append_Event(const Event_Record& record)
 
 bool Event_Store::Copy_Event(std::uint32_t slot, Event_Copy& copy) const
 {
+    if (slot >= Event_Slot_Count)
+        return false;
     std::lock_guard lock(file_lock);
     return Copy_Slot(slot, copy);
 }
@@ -116,7 +129,7 @@ bool Event_Store::Copy_Slot(std::uint32_t slot, Event_Copy& copy) const
     const std::uint8_t status = Status(slot);
     if ((before & 1) != 0 || (status & Status_Used) == 0)
         return false;
-    std::memcpy(Body(copy.Record), Body(image->Slot[slot]), Record_Body_Size);
+    Copy_From_Shared(Body(copy.Record), Body(image->Slot[slot]), Record_Body_Size);
     copy.Record.Status = status;
     copy.Generation = before;
     // A releasing read-modify-write instead of a plain load: it reads the latest generation and
@@ -191,6 +204,8 @@ Save_Result Event_Store::Save_New_Events()
 Event_File_Result Event_Store::Mark_Event_Reported(
     Event_File_Pass& pass, std::uint32_t slot, std::optional<std::uint32_t> sent_generation)
 {
+    if (slot >= Event_Slot_Count)
+        return {};
     std::lock_guard lock(file_lock);
     if (const Event_File_Result opened = Open_For_Pass(pass); opened.Failed())
         return opened;

@@ -102,8 +102,10 @@ public:
     std::uint8_t Status(std::uint32_t slot) const;
     std::uint32_t Generation(std::uint32_t slot) const;
 
-    // Window thread only: the thread that appends may read the slots directly.
-    const Event_Record& Slot(std::uint32_t slot) const { return image->Slot[slot]; }
+    // Window thread only: the thread that appends may read the slots directly. Slot numbers come
+    // from the windows' grids, so every accessor takes any value: a slot past the ring reads as a
+    // free one and changes nothing.
+    const Event_Record& Slot(std::uint32_t slot) const;
     const Event_Store_Image& Image() const { return *image; }
 
     // Output thread: a consistent copy of a used slot; false while the slot is free or being

@@ -66,6 +66,7 @@ Object_Table::Object_Table(Manual_Reset_Event& store_gate, std::mutex& object_lo
     , clock(std::move(time_source))
     , records(std::make_unique<Object_Record[]>(Object_Count))
     , search_index(std::make_unique<Search_Entry[]>(Object_Count))
+    , unwritten(std::make_unique<std::uint8_t[]>(Object_Count))
 { }
 
 void Object_Table::Index_Positions(std::uint32_t first)
@@ -79,6 +80,7 @@ void Object_Table::Index_Positions(std::uint32_t first)
 std::string Object_Table::Load_Object_File(const std::string& file_path)
 {
     path = file_path;
+    writer.Set_Path(path);
     std::string message = Load_Image_File(path, records.get(), Object_File_Size);
     // The stored countdowns are stale: every supervised object gets a full period after start-up.
     for (std::uint32_t position = 0; position < Object_Count; ++position)
@@ -157,19 +159,87 @@ std::uint32_t Object_Table::Update_Object(const Event_Record& event, bool has_si
 
 bool Object_Table::Write_Object_Record(std::uint32_t position)
 {
+    if (position >= Object_Count)
+        return false;
     std::lock_guard guard(lock);
     return Write_Record_Locked(position);
 }
 
 bool Object_Table::Write_Record_Locked(std::uint32_t position)
 {
-    return Write_Image_Range(path, Record_Offset(position), &records[position], sizeof(Object_Record));
+    const int error = writer.Write(Record_Offset(position), &records[position], sizeof(Object_Record));
+    if (error != 0 && unwritten[position] == 0) {
+        unwritten[position] = 1;
+        ++unwritten_count;
+    } else if (error == 0 && unwritten[position] != 0) {
+        unwritten[position] = 0;
+        --unwritten_count;
+    }
+    Note_Write(error);
+    if (error == 0 && unwritten_count > 0)
+        Write_Unwritten_Locked();
+    return error == 0;
+}
+
+bool Object_Table::Write_Table_Locked()
+{
+    const int error = writer.Write(0, records.get(), Object_File_Size);
+    if (error == 0) {
+        std::memset(unwritten.get(), 0, Object_Count);
+        unwritten_count = 0;
+    } else {
+        Mark_All_Unwritten();
+    }
+    Note_Write(error);
+    return error == 0;
+}
+
+void Object_Table::Mark_All_Unwritten()
+{
+    std::memset(unwritten.get(), 1, Object_Count);
+    unwritten_count = Object_Count;
+}
+
+void Object_Table::Note_Write(int error)
+{
+    const Write_Change change = health.Note(error);
+    if (change == Write_Change::None || !write_state_hook)
+        return;
+    if (change == Write_Change::Started_Failing)
+        write_state_hook(
+            "Object file write error. Error: " + std::to_string(error) + ". " + System_Error_Text(error),
+            true);
+    else
+        write_state_hook("Object file written again.", false);
+}
+
+void Object_Table::Write_Unwritten_Locked()
+{
+    if (unwritten_count == Object_Count) {
+        Write_Table_Locked();
+        return;
+    }
+    for (std::uint32_t position = 0; position < Object_Count && unwritten_count > 0; ++position) {
+        if (unwritten[position] == 0)
+            continue;
+        const int error = writer.Write(Record_Offset(position), &records[position], sizeof(Object_Record));
+        Note_Write(error);
+        if (error != 0)
+            return; // still failing: the next tick tries again
+        unwritten[position] = 0;
+        --unwritten_count;
+    }
 }
 
 bool Object_Table::Supervision_Tick()
 {
     bool any_failed = false;
     std::lock_guard guard(lock);
+    // Records written since the file was removed or replaced went to a file nobody reads.
+    if (writer.Drop_If_Replaced())
+        Mark_All_Unwritten();
+    if (unwritten_count > 0)
+        Write_Unwritten_Locked();
     for (std::uint32_t position = 0; position < Object_Count; ++position) {
         Object_Record& record = records[position];
         const std::uint32_t countdown = record.Ping_Countdown;
@@ -188,6 +258,8 @@ bool Object_Table::Supervision_Tick()
 
 void Object_Table::Set_Ping_Timeout(std::uint32_t position, std::uint32_t minutes)
 {
+    if (position >= Object_Count)
+        return;
     const std::uint32_t timeout = minutes < Max_Ping_Timeout ? minutes : Max_Ping_Timeout;
     std::lock_guard guard(lock);
     Object_Record& record = records[position];
@@ -210,7 +282,7 @@ void Object_Table::Delete_Object(std::uint32_t position)
         &records[position], &records[position + 1], sizeof(Object_Record) * (Object_Count - 1 - position));
     std::memset(&records[Object_Count - 1], 0, sizeof(Object_Record));
     Index_Positions(position);
-    Write_Image_Range(path, 0, records.get(), Object_File_Size);
+    Write_Table_Locked();
 }
 
 bool Object_Table::Delete_All_Objects()
@@ -221,23 +293,35 @@ bool Object_Table::Delete_All_Objects()
     std::lock_guard guard(lock);
     std::memset(records.get(), 0, Object_File_Size);
     Index_Positions(0);
-    Write_Image_Range(path, 0, records.get(), Object_File_Size);
+    Write_Table_Locked();
     return true;
+}
+
+const Object_Record& Object_Table::Object(std::uint32_t position) const
+{
+    static const Object_Record empty {};
+    return position < Object_Count ? records[position] : empty;
 }
 
 std::uint8_t Object_Table::Supervision_Flags(std::uint32_t position) const
 {
+    if (position >= Object_Count)
+        return 0;
     return Load_Bits(records[position].Supervision_Flags);
 }
 
 Object_Record Object_Table::Copy_Object(std::uint32_t position) const
 {
+    if (position >= Object_Count)
+        return {};
     std::lock_guard guard(lock);
     return records[position];
 }
 
 bool Object_Table::Clear_Flag_Report(std::uint32_t position, const Object_Record& reported)
 {
+    if (position >= Object_Count)
+        return false;
     std::lock_guard guard(lock);
     Object_Record& record = records[position];
     if (Fixed_Text(record.Account_Number) != Fixed_Text(reported.Account_Number))

@@ -2,7 +2,9 @@
 
 #include "base/Sync_Events.h"
 #include "store/Event_Record.h"
+#include "store/Image_Writer.h"
 #include "store/Object_Record.h"
+#include "store/Write_Health.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,10 +41,18 @@ public:
     // For every stored message, before the event is appended. Returns the object's position.
     std::uint32_t Update_Object(const Event_Record& event, bool has_signal_quality);
 
-    // Writes record `position` to the file under Object_Lock; a failure is silent (false).
+    // Writes record `position` to the file under Object_Lock; false on failure. A record whose
+    // write failed is kept for the next attempt, so the file catches up once writing works again.
     bool Write_Object_Record(std::uint32_t position);
 
-    // Once a second. True when an object failed in this tick.
+    // Told once when the object file's writes start failing (red) and once when they work again,
+    // with the log line to write. Window thread, like every write of the file.
+    using Write_State_Hook = std::function<void(const std::string& text, bool failing)>;
+    void Set_Write_State_Hook(Write_State_Hook hook) { write_state_hook = std::move(hook); }
+    std::uint32_t Unwritten_Count() const { return unwritten_count; }
+
+    // Once a second. True when an object failed in this tick. Also retries records whose write
+    // failed, and notices an object file that was removed or replaced while open.
     bool Supervision_Tick();
 
     // Minutes above Max_Ping_Timeout are taken as Max_Ping_Timeout.
@@ -55,8 +65,10 @@ public:
     // Stopping and restarting the supervision timer around the call is the window's part.
     bool Delete_All_Objects();
 
-    // Window thread: the thread that changes the records may read them directly.
-    const Object_Record& Object(std::uint32_t position) const { return records[position]; }
+    // Window thread: the thread that changes the records may read them directly. Positions come
+    // from the windows' grids, so every accessor takes any value: a position past the table reads
+    // as an empty record and changes nothing.
+    const Object_Record& Object(std::uint32_t position) const;
 
     // Output thread.
     std::uint8_t Supervision_Flags(std::uint32_t position) const;
@@ -70,6 +82,10 @@ public:
 
 private:
     bool Write_Record_Locked(std::uint32_t position);
+    bool Write_Table_Locked();
+    void Note_Write(int error);
+    void Mark_All_Unwritten();
+    void Write_Unwritten_Locked();
     void Index_Positions(std::uint32_t first);
     std::uint32_t Find_Position(const Event_Record& event, bool& is_new) const;
 
@@ -90,6 +106,12 @@ private:
         std::uint64_t Account_Hash;
     };
     std::unique_ptr<Search_Entry[]> search_index;
+    Image_Writer writer;
+    Write_Health health;
+    Write_State_Hook write_state_hook;
+    // Positions whose record in the file is older than in memory because a write failed.
+    std::unique_ptr<std::uint8_t[]> unwritten;
+    std::uint32_t unwritten_count = 0;
 };
 
 // The countdown in seconds for a time-out in minutes; fits 32 bits thanks to the clamp.

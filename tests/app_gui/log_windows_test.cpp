@@ -157,6 +157,23 @@ TEST_F(Data_Log_Window_Test, An_Unwritable_File_Is_Reported_And_The_Memo_Kept)
     EXPECT_EQ(Window.Lines(), QStringList({QStringLiteral("one")}));
 }
 
+// /dev/full opens and takes the bytes into the buffer, then fails with "no space left" when they
+// reach it: the disk-full case that only the flush or the close can see.
+TEST_F(Data_Log_Window_Test, A_Full_Disk_Is_Reported_And_Not_Taken_For_Success)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full on this system";
+    Window.show();
+    Window.Add_Line(QStringLiteral("one"));
+    const int boxes = Message_Box_Count();
+    Set_Next_Message_Box_Answer(Box_Answer::Yes); // "already exist, override?"
+    EXPECT_FALSE(Window.Save_To_File(QStringLiteral("/dev/full")));
+    EXPECT_EQ(Message_Box_Count(), boxes + 2);
+    EXPECT_TRUE(Last_Message_Box().Text.startsWith(QStringLiteral("Cannot write file \"/dev/full\".")))
+        << Last_Message_Box().Text.toStdString();
+    EXPECT_EQ(Window.Lines(), QStringList({QStringLiteral("one")}));
+}
+
 TEST(Message_Box_Offscreen, Answers_With_The_Default_Without_Blocking)
 {
     Set_Message_Box_Hook({});

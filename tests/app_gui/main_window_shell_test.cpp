@@ -124,6 +124,23 @@ TEST_F(Main_Shell_Test, The_Log_View_Shows_The_Newest_Line_On_Top_In_Its_Colour)
     EXPECT_EQ(top.next().begin().fragment().charFormat().foreground().color(), QColor(0, 0, 0));
 }
 
+// Months of running must not grow the view without end: it keeps the newest lines, while the
+// monthly file keeps every one.
+TEST_F(Main_Shell_Test, The_Log_View_Keeps_The_Newest_Lines_Only)
+{
+    constexpr int Extra = 5;
+    for (int line = 0; line < TMain_Form::Log_View_Max_Lines + Extra; ++line)
+        Log->Log_Message("line " + std::to_string(line));
+    QTextDocument* view = Find<QTextEdit>("RichEdit_Log")->document();
+    ASSERT_EQ(view->blockCount(), TMain_Form::Log_View_Max_Lines);
+    EXPECT_TRUE(view->firstBlock().text().endsWith(
+        QStringLiteral("  line %1").arg(TMain_Form::Log_View_Max_Lines + Extra - 1)));
+    EXPECT_TRUE(view->lastBlock().text().endsWith(QStringLiteral("  line %1").arg(Extra)));
+    QFile file(QString::fromStdString(Log->Current_Log_File()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), TMain_Form::Log_View_Max_Lines + Extra);
+}
+
 TEST_F(Main_Shell_Test, Closing_Goes_To_The_Notification_Area_And_Open_Restores)
 {
     Form->show();

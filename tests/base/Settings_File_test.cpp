@@ -1,11 +1,14 @@
 #include "base/Settings_File.h"
 
+#include "base/File_Fault.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -88,6 +91,34 @@ TEST_F(Settings_File_Test, UnopenableFileLeavesTheRecordZeroWithoutDefaults)
     Load_Settings(Path, settings);
 
     EXPECT_EQ(Record_Bytes(settings), Bytes(256, '\0'));
+}
+
+// A read that fails after a good open (a bad sector, a network folder gone) must not cost the
+// operator the stored key, ports and output settings: the file is left alone and the program runs
+// on the defaults.
+TEST_F(Settings_File_Test, FailedReadKeepsTheFileAndStartsWithTheDefaults)
+{
+    Bytes stored = Expected_Defaults();
+    stored[0] = 1;
+    Put_Int32(stored, 50, 4321);
+    std::memcpy(stored.data() + 16, "operator-key-0123456789abcdef", 29);
+    stored[48] = 2;
+    Bytes with_zero_mark = stored;
+    Put_Int32(with_zero_mark, 96, 0); // the case that used to write the record back
+
+    for (const Bytes& content : {stored, with_zero_mark}) {
+        Write_File(content);
+        Set_File_Fault_Hook(
+            [](File_Operation operation) { return operation == File_Operation::Read ? EIO : 0; });
+        Settings_Record settings;
+        std::memset(&settings, 0xAA, sizeof settings);
+        const Settings_Load outcome = Load_Settings(Path, settings);
+        Set_File_Fault_Hook(nullptr);
+
+        EXPECT_EQ(outcome, Settings_Load::Read_Failed);
+        EXPECT_EQ(File_Bytes(), content);
+        EXPECT_EQ(Record_Bytes(settings), Expected_Defaults());
+    }
 }
 
 TEST_F(Settings_File_Test, ShortFileWithoutMarkIsCompletedTo256Bytes)

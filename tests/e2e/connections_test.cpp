@@ -3,7 +3,10 @@
 
 #include "tests/e2e/E2E_Common.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
+
+#include <algorithm>
 
 namespace {
 
@@ -74,6 +77,47 @@ TEST_F(Connections, RefusedMessageGetsTheIdleTimeout)
     const int closed_after = m_client.Wait_For_Close(8000);
     EXPECT_GE(closed_after, 3900);
     EXPECT_NE(closed_after, -1);
+}
+
+// After a network outage every communicator of a station comes back at once. Each connection of
+// the burst must be accepted at once, kept past the first second and answered. The bounds are
+// shared by the whole burst and generous; a receiver that takes in only a listen queue's worth of
+// connections per second needs far longer.
+TEST(Connection_Burst, ThousandConnectionsAllKeptAndAnswered)
+{
+    constexpr int count = 1000;
+    constexpr int phase_ms = 10000;
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        clients.back()->Begin_Connect(runner.Port());
+    }
+    QElapsedTimer phase;
+    phase.start();
+    const auto left_ms = [&phase] { return std::max(1, phase_ms - static_cast<int>(phase.elapsed())); };
+    int connected = 0;
+    for (auto& client : clients)
+        connected += client->Finish_Connect(left_ms()) ? 1 : 0;
+    ASSERT_EQ(connected, count);
+    QThread::msleep(1000);
+
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    int sent = 0;
+    for (auto& client : clients)
+        sent += client->Send(frame) ? 1 : 0;
+    phase.restart();
+    int acknowledged = 0;
+    int closed = 0;
+    for (auto& client : clients) {
+        const std::string reply = client->Receive_Reply(left_ms());
+        acknowledged += Decode_Reply(reply).token == "ACK" ? 1 : 0;
+        closed += reply.empty() && !client->Is_Connected() ? 1 : 0;
+    }
+    EXPECT_EQ(sent, count);
+    EXPECT_EQ(acknowledged, count) << closed << " closed by the receiver";
+    EXPECT_TRUE(runner.Is_Running()) << runner.Exit_Description();
 }
 
 TEST(Receiver_Port, PortInUseRetriedUntilFree)

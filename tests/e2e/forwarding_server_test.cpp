@@ -49,6 +49,23 @@ protected:
     Program_Runner& runner = session.runner;
 };
 
+// The output thread saves new events between its lines; while it waits for an answer that never
+// comes, an event acknowledged to its communicator is in memory only. An end asked for right then
+// must still write it: the program's last save pass does.
+TEST_F(Forwarding_Server, EventStoredWhileTheThreadAwaitsAnAnswerIsSavedByTheEnd)
+{
+    Start(30, Never_Answer()); // returns as the heartbeat arrives: its 2 s answer wait begins
+    ASSERT_EQ(session.Send_Event(Event_Message("1234", "1401", "01", "015")), "ACK");
+    EXPECT_EQ(runner.Stop(10000), std::optional<int>(0)) << runner.Exit_Description();
+
+    const auto store = Read_Event_Store(runner);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->Next_Slot, 1u);
+    EXPECT_EQ(store->Slot[0].Status, Status_Used);
+    EXPECT_EQ(Fixed_Text(store->Slot[0].Account_Number), "1234");
+    EXPECT_TRUE(runner.Log_Lines().back().ends_with("Program closed")) << runner.Standard_Error();
+}
+
 TEST_F(Forwarding_Server, HeartbeatConfirmsLinkAndEventIsReported)
 {
     Start();

@@ -388,6 +388,50 @@ TEST_F(Comm_Port_Test, CloseWhileAnotherThreadPollsEndsItsCallsCleanly)
     EXPECT_FALSE(port.Is_Open());
 }
 
+// A closed descriptor's number is handed out again at once, to an accepted network connection for
+// instance. A read that was waiting on the device when the port closed must fail, and must never
+// read from the file that got the number next.
+TEST_F(Comm_Port_Test, ReadWaitingWhenThePortClosesFailsAndNeverReachesTheNextFileOfItsNumber)
+{
+    Comm_Port port;
+    port.Set_Port_Name(Device);
+    port.Open();
+    const int number = Driver_Descriptor();
+    ASSERT_GE(number, 0);
+
+    std::atomic<bool> reading {false};
+    std::atomic<int> result {-1};
+    std::atomic<int> failure_code {0};
+    std::thread reader([&] {
+        reading = true;
+        try {
+            result = port.Read_Byte(); // nothing arrives: it waits up to 260 ms for a byte
+        } catch (const ECommError& error) {
+            failure_code = error.Code;
+        }
+    });
+    for (int attempt = 0; attempt < 200 && !reading.load(); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    port.Close();
+
+    int other[2] = {-1, -1};
+    ASSERT_EQ(::pipe(other), 0);
+    ASSERT_EQ(::write(other[1], "X", 1), 1);
+    if (other[0] != number) {
+        ASSERT_EQ(::dup2(other[0], number), number);
+        ::close(other[0]);
+    }
+    reader.join();
+
+    EXPECT_EQ(result.load(), -1) << "the read returned a byte of another file";
+    EXPECT_EQ(failure_code.load(), Comm_Error_Not_Open);
+    char left = 0;
+    EXPECT_EQ(::read(number, &left, 1), 1) << "the other file's byte was taken";
+    ::close(number);
+    ::close(other[1]);
+}
+
 TEST_F(Comm_Port_Test, LostDescriptorRaises18And11)
 {
     Comm_Port port;

@@ -5,6 +5,7 @@
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
+#include "store/Store_Test_Support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,8 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -93,7 +97,11 @@ protected:
                 .Beep = {},
                 .Refresh_Event_List = {},
                 .Play_Notification = {},
-                .Show_Answer = {},
+                .Show_Answer =
+                    [this](std::uint8_t, std::chrono::system_clock::time_point) {
+                        if (on_answer)
+                            on_answer();
+                    },
                 .Send_Tcp =
                     [this](const char* line, std::size_t size, bool) {
                         sent.emplace_back(line, size);
@@ -131,6 +139,8 @@ protected:
     std::vector<std::string> log;
     // The answer byte for a line, or -1 for silence.
     std::function<int(const std::string&)> answer;
+    // Runs on the monitoring thread for every answer it receives; set before Start.
+    std::function<void()> on_answer;
 };
 
 TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
@@ -146,6 +156,35 @@ TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], Line_For("1234", "015"));
     EXPECT_EQ(events.Status(0), 7);
+}
+
+// A failing event file is one red line, not one per pass; the events stay new in memory and reach
+// the file, with one normal line, once writing works again.
+TEST_F(Monitoring_Thread_Test, EventFileFailureIsLoggedOnceAndEveryEventSavedOnceItWorks)
+{
+    auto faults = std::make_unique<File_Faults>();
+    faults->Fail(File_Operation::Write, ENOSPC);
+    Start();
+    events.Append_Event(Event("1234", "1401", "001"));
+    const auto red_lines = [&] {
+        return std::count_if(log.begin(), log.end(),
+            [](const std::string& line) { return line.starts_with("Disk write error."); });
+    };
+    ASSERT_TRUE(Pump_Until([&] { return red_lines() == 1; }, 3000));
+    events.Append_Event(Event("1234", "1401", "002"));
+    // Long enough for passes after the pause that follows a failure.
+    Pump_Until([] { return false; }, Monitoring_Thread::Failure_Pause_Ms + 1500);
+    EXPECT_EQ(red_lines(), 1);
+    EXPECT_EQ(events.Status(0), Status_Used);
+    EXPECT_EQ(events.Status(1), Status_Used);
+
+    faults.reset();
+    ASSERT_TRUE(Pump_Until([&] { return events.Status(1) == (Status_Used | Status_Saved); }, 5000));
+    EXPECT_EQ(events.Status(0), Status_Used | Status_Saved);
+    EXPECT_EQ(File_Status(0), Status_Used);
+    EXPECT_EQ(File_Status(1), Status_Used);
+    ASSERT_TRUE(Pump_Until([&] { return !log.empty() && log.back() == "Event file written again."; }, 1000));
+    EXPECT_EQ(red_lines(), 1);
 }
 
 TEST_F(Monitoring_Thread_Test, WrappedRingGoesOutInSlotOrderAndLinkTestsNever)
@@ -236,6 +275,51 @@ TEST_F(Monitoring_Thread_Test, SupervisionChangeIsReportedAndClearedOnAck)
     ASSERT_TRUE(Pump_Until([&] { return (objects.Supervision_Flags(0) & Flag_Report) == 0; }, 3000));
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], "501001 185678E35001000\x14");
+}
+
+// Many objects failing at once make a long supervision pass; an event acknowledged to its
+// communicator meanwhile must reach the event file before the pass ends.
+TEST_F(Monitoring_Thread_Test, EventsArrivingDuringASupervisionPassAreSavedBetweenItsLines)
+{
+    for (const char* account : {"5678", "5679"}) {
+        const std::uint32_t position = objects.Update_Object(Event(account, "1401", "001"), false);
+        objects.Set_Ping_Timeout(position, 1);
+    }
+    for (int tick = 0; tick < 60; ++tick)
+        objects.Supervision_Tick();
+
+    std::uint8_t status_at_second_line = 0xFF;
+    answer = [&](const std::string&) {
+        if (sent.size() == 1)
+            events.Append_Event(Event("1234", "1401", "015")); // stored while the first line waits
+        else if (sent.size() == 2)
+            status_at_second_line = events.Status(0);
+        return Answer_ACK;
+    };
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return sent.size() >= 2; }, 5000));
+    EXPECT_EQ(sent[0].substr(13, 5), "E3500");
+    EXPECT_EQ(sent[1].substr(13, 5), "E3500");
+    EXPECT_EQ(status_at_second_line, Status_Used | Status_Saved);
+}
+
+// An exception nobody foresaw inside a cycle is logged in red and the deliveries go on: the line
+// whose answer was being handled is sent again and acknowledged.
+TEST_F(Monitoring_Thread_Test, ExceptionInsideACycleIsLoggedAndDeliveriesGoOn)
+{
+    std::atomic<int> answers {0};
+    on_answer = [&answers] {
+        if (answers.fetch_add(1) == 0)
+            throw std::runtime_error("answer display failed");
+    };
+    events.Append_Event(Event("1234", "1401", "015"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return (events.Status(0) & Status_Reported) != 0; }, 5000));
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], sent[1]);
+    EXPECT_NE(std::find(log.begin(), log.end(), "Output thread error: answer display failed"), log.end());
 }
 
 TEST_F(Monitoring_Thread_Test, LeavesAClosedGateWhenAskedToEnd)

@@ -83,12 +83,46 @@ TEST(Connection_Table, UnmatchedExpiryKeepsPortAndAddress)
     EXPECT_EQ(table.Slot(0).Port, 40004);
 }
 
+// A slot freed before the connection's own slot must not take its new countdown: the own slot
+// would keep counting down from the accept and close the connection soon after its answer.
+TEST(Connection_Table, AnswerRestartsTheOwnSlotEvenWithAFreeSlotBeforeIt)
+{
+    for (const std::int32_t timeout : {30, 0}) {
+        DC09_Connection_Table table;
+        std::vector<std::pair<std::string, int>> open {{"127.0.0.1", 40020}};
+        table.Record("127.0.0.1", 40010, 1); // a peer that is gone by the next tick
+        const int own = table.Record("127.0.0.1", 40020, DC09_Idle_Seconds);
+        ASSERT_EQ(own, 1);
+        // Slot 0 is freed by this tick; then the acknowledged message arrives.
+        EXPECT_TRUE(Sweep(table, open).empty());
+        ASSERT_EQ(table.Slot(0).Countdown, 0);
+        EXPECT_EQ(table.Record("127.0.0.1", 40020, timeout), own) << "time-out " << timeout;
+        EXPECT_EQ(table.Slot(own).Countdown, timeout);
+        for (int tick = 0; tick < 10; ++tick)
+            EXPECT_TRUE(Sweep(table, open).empty()) << "time-out " << timeout << ", tick " << tick;
+        EXPECT_EQ(open.size(), 1u);
+    }
+}
+
+TEST(Connection_Table, HintFindsTheOwnSlotAndAStaleHintIsIgnored)
+{
+    DC09_Connection_Table table;
+    const int first = table.Record("127.0.0.1", 40030, 5);
+    const int second = table.Record("127.0.0.1", 40031, 5);
+    EXPECT_EQ(table.Record("127.0.0.1", 40031, 30, second), second);
+    EXPECT_EQ(table.Slot(second).Countdown, 30);
+    // A hint naming another connection's slot is not taken for this one.
+    EXPECT_EQ(table.Record("127.0.0.1", 40031, 7, first), second);
+    EXPECT_EQ(table.Slot(first).Countdown, 5);
+    EXPECT_EQ(table.Slot(second).Countdown, 7);
+}
+
 TEST(Connection_Table, FullTableRecordsNothingMore)
 {
     DC09_Connection_Table table;
     for (int port = 1; port <= DC09_Connection_Slots; ++port)
         table.Record("127.0.0.1", port, 5);
-    table.Record("127.0.0.1", 60000, 5);
+    EXPECT_EQ(table.Record("127.0.0.1", 60000, 5), -1);
     for (int i = 0; i < DC09_Connection_Slots; ++i)
         ASSERT_NE(table.Slot(i).Port, 60000);
 }

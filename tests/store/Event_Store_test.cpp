@@ -127,6 +127,26 @@ TEST_F(Event_Store_Test, AppendFillsNextSlotWithStatusUsedOnly)
     EXPECT_EQ(Read_File(path)[4], 0) << "appending writes nothing to the file";
 }
 
+// Slot numbers reach the store from the event list's grid: one past the ring must neither read
+// nor change memory beyond it.
+TEST_F(Event_Store_Test, SlotsPastTheRingReadAsFreeAndChangeNothing)
+{
+    Load();
+    store.Append_Event(Make_Event("123456", Base_Time));
+    const std::vector<char> file_before = Read_File(path);
+    for (const std::uint32_t slot : {Event_Slot_Count, Event_Slot_Count + 1, 0xFFFFFFFFu}) {
+        EXPECT_TRUE(Same_Bytes(store.Slot(slot), Event_Record {})) << slot;
+        EXPECT_EQ(store.Status(slot), 0) << slot;
+        EXPECT_EQ(store.Generation(slot), 0u) << slot;
+        Event_Copy copy;
+        EXPECT_FALSE(store.Copy_Event(slot, copy)) << slot;
+        Event_File_Pass pass;
+        EXPECT_FALSE(store.Mark_Event_Reported(pass, slot).Failed()) << slot;
+        EXPECT_FALSE(pass.File_Opened()) << slot;
+    }
+    EXPECT_EQ(Read_File(path), file_before);
+}
+
 TEST_F(Event_Store_Test, The4097thEventOverwritesSlot0)
 {
     Load();

@@ -74,6 +74,25 @@ TEST_F(Object_Table_Test, MissingFileIsCreatedZeroed)
     EXPECT_EQ(File_Size(path), 880000u);
 }
 
+// Positions reach the table from the object list's grid: one past the table must neither read
+// nor change memory or the file beyond it.
+TEST_F(Object_Table_Test, PositionsPastTheTableReadAsEmptyAndChangeNothing)
+{
+    Load();
+    const std::vector<char> file_before = Read_File(path);
+    for (const std::uint32_t position : {Object_Count, Object_Count + 1, 0xFFFFFFFFu}) {
+        EXPECT_EQ(Fixed_Text(table.Object(position).Account_Number), "") << position;
+        EXPECT_EQ(table.Supervision_Flags(position), 0) << position;
+        EXPECT_EQ(table.Copy_Object(position).Ping_Timeout, 0u) << position;
+        EXPECT_FALSE(table.Clear_Flag_Report(position, Object_Record {})) << position;
+        EXPECT_FALSE(table.Write_Object_Record(position)) << position;
+        table.Set_Ping_Timeout(position, 5);
+        table.Delete_Object(position);
+        EXPECT_EQ(table.Object(position).Ping_Timeout, 0u) << position;
+    }
+    EXPECT_EQ(Read_File(path), file_before);
+}
+
 TEST_F(Object_Table_Test, WrongSizedFileIsRecreatedWithTheExactMessage)
 {
     for (const std::size_t size : {879999u, 880001u, 0u}) {

@@ -6,8 +6,18 @@
 
 bool DC09_Test_Client::Connect(int port, int timeout_ms)
 {
+    Begin_Connect(port);
+    return Finish_Connect(timeout_ms);
+}
+
+void DC09_Test_Client::Begin_Connect(int port)
+{
     m_received.clear();
     m_socket.connectToHost(QHostAddress(QHostAddress::LocalHost), static_cast<quint16>(port));
+}
+
+bool DC09_Test_Client::Finish_Connect(int timeout_ms)
+{
     if (!m_socket.waitForConnected(timeout_ms)) {
         m_socket.abort();
         return false;

@@ -12,6 +12,9 @@ class DC09_Test_Client
 {
 public:
     bool Connect(int port, int timeout_ms = 3000);
+    // Connect in two halves, so that many connections can be set off in one burst.
+    void Begin_Connect(int port);
+    bool Finish_Connect(int timeout_ms);
     bool Send(std::string_view bytes, int timeout_ms = 3000);
 
     // The next reply frame: the bytes from its line feed up to and including its carriage return.

@@ -44,6 +44,8 @@ public:
 
     bool Start();
     bool Is_Running() const;
+    // The running program's process id; 0 when none runs.
+    qint64 Process_Id() const { return m_process.processId(); }
     // Polls standard error (written since the last start) for a line containing `text`.
     bool Wait_For_Log(std::string_view text, int timeout_ms);
     std::string Standard_Error() const;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The few calls the receiver port makes on an accepted connection, one file per OS. Descriptors
+// are carried as integers so this header names no system type. The port reads and answers each
+// connection itself: a message costs one receive and one send, with no buffering layer between.
+namespace receiver_socket {
+
+// Result of a receive or send: bytes moved, or one of these.
+inline constexpr std::int64_t Would_Block = -1; // nothing to read, or no room to send, right now
+inline constexpr std::int64_t Peer_Gone = -2; // reset or broken by the peer: a goodbye, not a fault
+inline constexpr std::int64_t Failed = -3; // any other error; Last_Error() tells which
+
+// Non-blocking mode; false when the system refused it.
+bool Prepare(std::intptr_t descriptor);
+// The peer's dotted address text and port; false when the peer is gone already.
+bool Peer(std::intptr_t descriptor, std::string& address, std::uint16_t& port);
+std::int64_t Receive(std::intptr_t descriptor, char* buffer, std::size_t size);
+std::int64_t Send(std::intptr_t descriptor, const char* bytes, std::size_t size);
+void Close(std::intptr_t descriptor);
+int Last_Error();
+std::string Error_Text(int error);
+
+} // namespace receiver_socket
