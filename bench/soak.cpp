@@ -34,7 +34,7 @@ constexpr const char* Help_Text
       "connects, sends, now and then idles past the connection time-out (10 s), closes or resets.\n"
       "While encryption is on, the clear communicators are answered DUH and nothing is stored.\n"
       "A simulated automation software connects to the output, answers ACK, NAK with probability P\n"
-      "(default 0.002) or nothing with probability P (default 0.0005), and drops its connection\n"
+      "(default 0.0001) or nothing with probability P (default 0.00002), and drops its connection\n"
       "every S seconds (default 150), coming back 2 s later. Heartbeat every S seconds (default 5).\n"
       "At the end it checks and prints: every acknowledged event was seen in the event file and\n"
       "reached the automation software at least once, in ring order; the program's resident memory\n"
@@ -49,8 +49,11 @@ struct Options
     int encrypted = 100;
     int heartbeat = 5;
     int automation_drop = 150;
-    double nak = 0.002;
-    double silence = 0.0005;
+    // A refusal costs the output a 2 s pause and a silence 2 s plus the wait for the next heartbeat;
+    // at ~500 stored events/s the ring of 4096 holds about 8 s, so these stay rare: a NAK about
+    // every 20 s and a silence about every 100 s.
+    double nak = 0.0001;
+    double silence = 0.00002;
     int threads = 8;
 };
 
