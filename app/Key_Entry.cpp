@@ -37,6 +37,13 @@ std::size_t Key_From_Hex(Key_Bytes& key, std::string_view text, std::size_t key_
     return text.size();
 }
 
+bool Key_Shows_As_Text(const Key_Bytes& key, std::size_t key_length)
+{
+    const auto* const end = key + std::min(key_length, sizeof key);
+    const auto* const first_zero = std::find(key, end, std::uint8_t {0});
+    return std::all_of(first_zero, end, [](std::uint8_t byte) { return byte == 0; });
+}
+
 std::string Key_Display_Text(const Key_Bytes& key, std::size_t key_length, bool hex)
 {
     key_length = std::min(key_length, sizeof key);

@@ -24,6 +24,10 @@ void Key_From_Text(Key_Bytes& key, std::string_view text);
 // below text.size() means the text must be cut back to that length. An empty text changes nothing.
 std::size_t Key_From_Hex(Key_Bytes& key, std::string_view text, std::size_t key_length);
 
+// True when the text format can show the first key_length bytes as they are: no byte other than
+// zero follows a zero byte. Zeros at the end are what text entry pads a short text with.
+bool Key_Shows_As_Text(const Key_Bytes& key, std::size_t key_length);
+
 // What the key edit shows: the first key_length bytes as lower-case hex pairs, or as text up to the
 // first zero byte.
 std::string Key_Display_Text(const Key_Bytes& key, std::size_t key_length, bool hex);

@@ -51,6 +51,18 @@ TForm_Log_Test::~TForm_Log_Test()
         Form_Log_Test = nullptr;
 }
 
+void TForm_Log_Test::showEvent(QShowEvent* event)
+{
+    Shown.store(true, std::memory_order_relaxed);
+    QMainWindow::showEvent(event);
+}
+
+void TForm_Log_Test::hideEvent(QHideEvent* event)
+{
+    Shown.store(false, std::memory_order_relaxed);
+    QMainWindow::hideEvent(event);
+}
+
 void TForm_Log_Test::Add_Line(const QString& line)
 {
     if (!Collecting())

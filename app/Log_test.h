@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 class QAction;
@@ -18,6 +19,9 @@ public:
 
     // The feeders' single entry: a line is added only while the window is visible.
     bool Collecting() const { return isVisible(); }
+    // From any thread: false means the window is not showing, so a worker need not hand a line
+    // over at all. The window thread still checks Collecting() before adding it.
+    bool Maybe_Collecting() const { return Shown.load(std::memory_order_relaxed); }
     void Add_Line(const QString& line);
     QStringList Lines() const;
 
@@ -34,8 +38,13 @@ public:
     QAction* Meniu_Log_Save;
     QAction* Clear1;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     int Line_Count = 0;
+    std::atomic<bool> Shown {false};
 };
 
 extern TForm_Log_Test* Form_Log_Test;

@@ -202,6 +202,14 @@ void TMain_Form::Show_Key()
         break;
     }
     const std::size_t key_length = DC09_Key_Length(Record.DC9_AES_Mode);
+    if (!RadioButton_Aes_Key_Hex->isChecked() && !Key_Shows_As_Text(Record.DC9_Encoding_Key, key_length)) {
+        // Text would show the key only up to its first zero byte: a key the operator could take for
+        // the one in force, and save. Hex shows every byte. Quietly, as this is the refresh itself.
+        const QSignalBlocker quiet_group(RadioButton_Aes_Key_Hex->group());
+        const QSignalBlocker quiet_text(RadioButton_Aes_Key_Text);
+        const QSignalBlocker quiet_hex(RadioButton_Aes_Key_Hex);
+        RadioButton_Aes_Key_Hex->setChecked(true);
+    }
     const bool hex = RadioButton_Aes_Key_Hex->isChecked();
     const std::string shown = Key_Display_Text(Record.DC9_Encoding_Key, key_length, hex);
     const int max_length = static_cast<int>(hex ? 2 * key_length : key_length);
@@ -213,11 +221,11 @@ void TMain_Form::Show_Key()
         const QSignalBlocker quiet(edit);
         edit->setMaxLength(64);
     }
-    // Not while the operator types in it. A replacement that changes the text runs the key entry,
-    // which in Text format makes the key exactly the shown text.
+    // Not while the operator types in it. Showing the key never changes it: only typing does, so
+    // the replacement does not run the key entry.
+    const QSignalBlocker quiet(edit);
     if (!edit->hasFocus())
         edit->setText(QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
-    const QSignalBlocker quiet(edit);
     edit->setMaxLength(max_length);
 }
 

@@ -233,6 +233,13 @@ void TMain_Form::Create_Tray_Icon()
         if (reason == QSystemTrayIcon::Trigger)
             TrayIcon1Click();
     });
+
+    System_Tray_Available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this, PopupMenu_Tray](const QPoint& at) {
+        if (!System_Tray_Available())
+            PopupMenu_Tray->popup(mapToGlobal(at));
+    });
 }
 
 bool TMain_Form::Check_Settings_Changed()
@@ -284,6 +291,11 @@ void TMain_Form::Set_Out_Status(const QString& text)
 bool TMain_Form::Data_Log_Visible() const
 {
     return Data_Log_Window->Collecting();
+}
+
+bool TMain_Form::Data_Log_Maybe_Visible() const
+{
+    return Data_Log_Window->Maybe_Collecting();
 }
 
 void TMain_Form::Data_Log_Add(const QString& line)
@@ -344,6 +356,11 @@ void TMain_Form::ViewSystemLogs1Click()
 
 void TMain_Form::Enter_Background_Mode()
 {
+    if (!System_Tray_Available()) {
+        // A hidden window with no icon to bring it back could only be ended from outside.
+        showMinimized();
+        return;
+    }
     hide();
     setWindowState(windowState() | Qt::WindowMinimized);
     TrayIcon1->show();

@@ -63,8 +63,11 @@ public:
     bool Check_Settings_Changed();
     // Start-up ticks or unticks the box from the settings without going through the edit rule.
     void Set_Start_In_Background_Box(bool checked);
-    // Hidden, minimised, and the notification-area icon shown.
+    // Hidden, minimised, and the notification-area icon shown. Without a notification area the
+    // window is only minimised and its own context menu carries that icon's menu, so "Exit" stays
+    // reachable. The check is replaceable for tests.
     void Enter_Background_Mode();
+    std::function<bool()> System_Tray_Available;
 
     // "Automation Software Interface" page, after the link changed the settings it shows.
     void Refresh_Mon_OutExecute();
@@ -79,6 +82,8 @@ public:
 
     // Data Log feeding: lines are taken only while that window is visible.
     bool Data_Log_Visible() const;
+    // From any thread: false when a worker need not hand a Data Log line over at all.
+    bool Data_Log_Maybe_Visible() const;
     void Data_Log_Add(const QString& line);
 
 protected:

@@ -170,8 +170,11 @@ void Program::Create_Output_Side()
             .Play_Notification = [this] { Play_Notification(); },
             .Show_Answer =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
-                    // Not awaited: the Data Log line waits its turn on the window thread.
-                    Window_Thread_Call(this).Post([this, answer, when] { Show_Answer(answer, when); });
+                    // Not awaited: the Data Log line waits its turn on the window thread. Not even
+                    // handed over while that window is closed: it would wake the window thread
+                    // once more for every line forwarded.
+                    if (window->Data_Log_Maybe_Visible())
+                        Window_Thread_Call(this).Post([this, answer, when] { Show_Answer(answer, when); });
                 },
             .Send_Tcp =
                 [this](const char* line, std::size_t size, bool heartbeat) {

@@ -24,6 +24,7 @@ Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_cal
     : links(links_)
     , window_call(window_call_)
     , work(std::move(work_))
+    , tcp_send(window_call.Target(), work.Send_Tcp, links.Reply.Event)
 { }
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
@@ -160,6 +161,8 @@ void Monitoring_Thread::Note_Event_File(const Event_File_Result& result, bool wr
 
 void Monitoring_Thread::Save_Pass(std::stop_token stop)
 {
+    // Read before the walk, so that an append during it is taken by the next pass.
+    next_slot_at_save = links.Events.Next_Slot();
     const Save_Result saved = links.Events.Save_New_Events();
     Note_Event_File(saved.Result, saved.File_Opened, stop);
     if (saved.Result.Failed())
@@ -220,8 +223,10 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
         Event_Copy sent;
         if (!links.Events.Copy_Event(slot, sent) || Fixed_Text(sent.Record.Qualifier_Event) == "NULL")
             continue;
-        // A slow automation software must not leave newly acknowledged events only in memory.
-        Save_Pass(stop);
+        // A slow automation software must not leave newly acknowledged events only in memory. The
+        // whole ring is walked again only after an append, not for every line of a backlog.
+        if (links.Events.Next_Slot() != next_slot_at_save)
+            Save_Pass(stop);
         if (!Claim_Line())
             break;
         const std::size_t size = Format_Report_Line(sent.Record, settings.Report_Format, line);
@@ -282,27 +287,28 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
     links.Reply.Byte.store(0);
     links.Reply.Event.Reset();
 
-    switch (settings.Out_Port_Type) {
-    case 2:
-        Send_Serial(stop);
-        break;
-    case 1: {
-        bool sent = false;
-        const bool ran = window_call.Run(
-            [&] { sent = work.Send_Tcp && work.Send_Tcp(line, size, kind == Line_Kind::Heartbeat); }, stop);
-        if (!ran)
+    const auto answer_wait = std::chrono::milliseconds(Answer_Wait_Ms);
+    bool answered = false;
+    if (settings.Out_Port_Type == 1) {
+        // Sent by the window thread; the answer wait starts without waiting for the send itself.
+        switch (tcp_send.Send_And_Await(line, size, kind == Line_Kind::Heartbeat, answer_wait, stop)) {
+        case Line_Hand_Over::Result::Given_Up:
             return Answer::Other;
-        if (!sent) {
+        case Line_Hand_Over::Result::No_Connection:
             links.Link_State.store(0);
             return Answer::No_Connection;
+        case Line_Hand_Over::Result::Answered:
+            answered = true;
+            break;
+        case Line_Hand_Over::Result::No_Answer:
+            break;
         }
-        break;
+    } else {
+        if (settings.Out_Port_Type == 2)
+            Send_Serial(stop);
+        answered = links.Reply.Event.Wait_For(answer_wait);
     }
-    default:
-        break;
-    }
-
-    if (!links.Reply.Event.Wait_For(std::chrono::milliseconds(Answer_Wait_Ms)))
+    if (!answered)
         return Answer::None;
     const std::uint8_t answer = links.Reply.Byte.load(std::memory_order_acquire);
     if (work.Show_Answer)

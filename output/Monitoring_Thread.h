@@ -2,6 +2,7 @@
 
 #include "base/Log_Writer.h"
 #include "base/Settings_Record.h"
+#include "output/Line_Hand_Over.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
@@ -95,11 +96,15 @@ private:
     Links links;
     Window_Thread_Call window_call;
     Window_Work work;
+    Line_Hand_Over tcp_send;
     Report_Line line {};
     // This cycle's copy of the settings, taken on the window thread at its start.
     Settings_Record settings {};
     // Milliseconds of the steady clock; 0 means due at once.
     std::int64_t next_heartbeat = 0;
+    // Next_Slot when the last save pass began: the same value means nothing new to save (after
+    // exactly a full ring of appends the cycle's own save pass takes them).
+    std::uint32_t next_slot_at_save = 0;
     std::atomic<bool> line_outstanding {false};
     Write_Health event_file_health; // this thread's own
     Worker_Thread worker; // last: it starts after, and is joined before, everything it uses

@@ -166,10 +166,12 @@ void Output_Link::Tcp_Client_Tick()
     const std::int32_t port = links.Settings.Mon_Port;
     if (Client_Connected()) {
         Status(QStringLiteral("Automation software server: connected."));
-        if (links.Link_State.load() == 0) {
+        // Whenever the port is up, not only from 0: a heartbeat answered while the connection was
+        // being replaced can leave Link_Confirmed alone, and waiting for exactly 0 would then keep
+        // the link at heartbeats only, with no event line ever sent.
+        const std::uint32_t before = links.Link_State.fetch_or(Link_Port_Up);
+        if ((before & Link_Port_Up) == 0)
             Log(QStringLiteral("Port ") + Port_Text(port) + QStringLiteral(" connected."));
-            links.Link_State.fetch_or(Link_Port_Up);
-        }
         return;
     }
     links.Link_State.store(0);

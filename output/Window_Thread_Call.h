@@ -24,6 +24,8 @@ public:
     // Queues work for the window thread without waiting for it.
     void Post(std::function<void()> work) const;
 
+    QObject* Target() const { return target; }
+
 private:
     QObject* target;
 };

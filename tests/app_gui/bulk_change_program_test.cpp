@@ -3,6 +3,7 @@
 // windows; the automation software is a real TCP peer that holds its acknowledgement for a second,
 // and the program reads that answer as always, through its window thread.
 
+#include "app/Main_unit.h"
 #include "app/Message_Box.h"
 #include "app/Program.h"
 #include "store/Event_Record.h"
@@ -276,7 +277,11 @@ TEST_F(Bulk_Change_Program_Test, ListWindowsFollowTheMenuAndBackgroundModeAndSup
     EXPECT_EQ(Window("Form_Events")->windowTitle(), QStringLiteral("Event List"));
     EXPECT_EQ(Window("Form_Latest_Events")->windowTitle(), QStringLiteral("Object List"));
 
-    // Closing the main window without "Exit" is background mode: the lists go too.
+    // Closing the main window without "Exit" is background mode: the lists go too. Offscreen has
+    // no notification area, where the window would only be minimised: this test wants one.
+    auto* main_form = qobject_cast<TMain_Form*>(Window("Main_Form"));
+    ASSERT_NE(main_form, nullptr);
+    main_form->System_Tray_Available = [] { return true; };
     Window("Main_Form")->close();
     EXPECT_FALSE(Window("Main_Form")->isVisible());
     EXPECT_FALSE(Window("Form_Events")->isVisible());

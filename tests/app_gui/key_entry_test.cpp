@@ -58,6 +58,20 @@ TEST(Key_Entry, Text_Display_Ends_At_The_First_Zero_And_At_The_Key_Length)
     EXPECT_EQ(Key_Display_Text(key, 32, false), "01234");
 }
 
+TEST(Key_Entry, Text_Can_Show_A_Key_Only_When_No_Byte_Follows_A_Zero)
+{
+    Key_Bytes key {};
+    EXPECT_TRUE(Key_Shows_As_Text(key, 32)) << "all zero: the empty text";
+    std::memcpy(key, "abc", 3);
+    EXPECT_TRUE(Key_Shows_As_Text(key, 32)) << "zeros after the text pad it";
+    key[20] = 'x';
+    EXPECT_FALSE(Key_Shows_As_Text(key, 24));
+    EXPECT_TRUE(Key_Shows_As_Text(key, 16)) << "bytes beyond the key length do not count";
+    Fill(key, 'k');
+    key[0] = 0;
+    EXPECT_FALSE(Key_Shows_As_Text(key, 16));
+}
+
 TEST(Key_Entry, Hex_Digits_Replace_Nibbles_And_Keep_The_Rest)
 {
     Key_Bytes key;

@@ -26,6 +26,8 @@ protected:
         Load_Settings(Settings_Path, Settings);
         Log = std::make_unique<Log_Writer>(Folder.path().toStdString() + "/", Log_Writer::Clock {}, nullptr);
         Form = std::make_unique<TMain_Form>(Settings, Settings_Path, *Log);
+        // The offscreen platform has no notification area; the tests choose.
+        Form->System_Tray_Available = [this] { return Tray_Available; };
         Set_Message_Box_Hook({});
     }
 
@@ -66,6 +68,7 @@ protected:
         return stored;
     }
 
+    bool Tray_Available = true;
     QTemporaryDir Folder;
     std::string Settings_Path;
     Settings_Record Settings {};

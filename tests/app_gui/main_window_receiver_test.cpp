@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -206,7 +207,7 @@ TEST_F(Receiver_Page_Test, Deleting_The_Last_Two_Hex_Digits_Keeps_The_Last_Byte)
     EXPECT_EQ(Settings.DC9_Encoding_Key[14], 0x1E);
 }
 
-TEST_F(Receiver_Page_Test, AES_256_To_AES_128_In_Text_Shortens_The_Key)
+TEST_F(Receiver_Page_Test, AES_256_To_AES_128_In_Text_Shows_The_Shorter_Key_And_Keeps_Its_Bytes)
 {
     Form->show();
     Find<QRadioButton>("RadioButton_DC9_AES_256")->click();
@@ -219,8 +220,74 @@ TEST_F(Receiver_Page_Test, AES_256_To_AES_128_In_Text_Shortens_The_Key)
     Find<QRadioButton>("RadioButton_DC9_AES_128")->click();
     EXPECT_EQ(Settings.DC9_AES_Mode, 1);
     EXPECT_EQ(key->text(), typed.left(16));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Settings.DC9_Encoding_Key), 16), "0123456789abcdef");
-    EXPECT_TRUE(Key_Zero_From(Settings, 16));
+    EXPECT_EQ(key->maxLength(), 16);
+    // The cipher takes the first 16 bytes; the refresh itself rewrites none.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Settings.DC9_Encoding_Key), 32), typed.toStdString());
+}
+
+// A key whose first L bytes hold a zero byte before others, as a hex-typed key or a settings file
+// from elsewhere may: text would show it cut at the zero.
+class Key_With_Zero_Test : public Main_Window_Test
+{
+protected:
+    void SetUp() override
+    {
+        Main_Window_Test::SetUp();
+        for (std::size_t i = 0; i < 32; ++i)
+            Stored[i] = static_cast<std::uint8_t>('A' + i);
+        Stored[5] = 0;
+        Settings.DC9_AES_Mode = 1;
+        std::memcpy(Settings.DC9_Encoding_Key, Stored, sizeof Stored);
+        Save_Settings(Settings_Path, Settings);
+    }
+
+    bool Key_Unchanged() const { return std::memcmp(Settings.DC9_Encoding_Key, Stored, sizeof Stored) == 0; }
+
+    Key_Bytes Stored {};
+};
+
+TEST_F(Key_With_Zero_Test, Showing_The_Window_Shows_It_In_Hex_And_Changes_No_Byte)
+{
+    Form->show();
+    auto* key = Find<QLineEdit>("LabeledEdit_DC9_Encoding_Key");
+    EXPECT_TRUE(Find<QRadioButton>("RadioButton_Aes_Key_Hex")->isChecked());
+    EXPECT_EQ(key->text(), QStringLiteral("4142434445004748494a4b4c4d4e4f50"));
+    EXPECT_EQ(key->maxLength(), 32);
+    EXPECT_TRUE(Key_Unchanged());
+    EXPECT_FALSE(Find<QPushButton>("BitBtn_Save")->isEnabled()) << "nothing to save";
+
+    // Every later refresh keeps it too: a mode change and a click on "Text", which cannot show it.
+    Find<QRadioButton>("RadioButton_DC9_AES_192")->click();
+    EXPECT_EQ(key->text().size(), 48);
+    Find<QRadioButton>("RadioButton_Aes_Key_Text")->click();
+    EXPECT_TRUE(Find<QRadioButton>("RadioButton_Aes_Key_Hex")->isChecked());
+    EXPECT_TRUE(Key_Unchanged());
+
+    // The operator's own typing still changes it.
+    key->end(false);
+    QTest::keyClick(key, Qt::Key_Backspace);
+    QTest::keyClicks(key, QStringLiteral("1"));
+    EXPECT_EQ(Settings.DC9_Encoding_Key[23], ('A' + 23) / 16 * 16 + 1);
+}
+
+TEST_F(Key_With_Zero_Test, Save_After_Showing_The_Window_Writes_The_Whole_Key)
+{
+    Form->show();
+    Find<QRadioButton>("RadioButton_DC9_AES_256")->click();
+    Set_Next_Message_Box_Answer(Box_Answer::Yes);
+    Find<QPushButton>("BitBtn_Save")->click();
+    const Settings_Record stored = File_Settings();
+    EXPECT_EQ(stored.DC9_AES_Mode, 3);
+    EXPECT_EQ(std::memcmp(stored.DC9_Encoding_Key, Stored, sizeof Stored), 0);
+}
+
+TEST_F(Receiver_Page_Test, A_Text_Key_Shorter_Than_The_Key_Stays_In_Text)
+{
+    std::memcpy(Settings.DC9_Encoding_Key, "short", 5);
+    Settings.DC9_AES_Mode = 3;
+    Form->show();
+    EXPECT_TRUE(Find<QRadioButton>("RadioButton_Aes_Key_Text")->isChecked());
+    EXPECT_EQ(Find<QLineEdit>("LabeledEdit_DC9_Encoding_Key")->text(), QStringLiteral("short"));
 }
 
 TEST_F(Receiver_Page_Test, Show_Unmasks_The_Key)

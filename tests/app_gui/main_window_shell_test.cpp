@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -26,6 +28,14 @@ void Move_Mouse_Over(QWidget* widget)
     QMouseEvent move(
         QEvent::MouseMove, inside, widget->mapToGlobal(inside), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &move);
+}
+
+// A context menu request at a point of the window that no control covers.
+void Right_Click(QWidget* window)
+{
+    const QPoint inside(20, 300);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, inside, window->mapToGlobal(inside));
+    QCoreApplication::sendEvent(window, &request);
 }
 
 TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
@@ -152,6 +162,46 @@ TEST_F(Main_Shell_Test, Closing_Goes_To_The_Notification_Area_And_Open_Restores)
     Click_Tray_Icon();
     EXPECT_TRUE(Form->isVisible());
     EXPECT_FALSE(Tray_Icon()->isVisible());
+}
+
+TEST_F(Main_Shell_Test, Without_A_Notification_Area_Closing_Minimises_And_Exit_Stays_Reachable)
+{
+    Tray_Available = false;
+    int ends = 0;
+    Form->Hooks.Program_End = [&ends] { ++ends; };
+    Form->show();
+
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Form->isMinimized());
+    EXPECT_FALSE(Find<QSystemTrayIcon>("TrayIcon1")->isVisible());
+
+    // The notification-area menu comes up on the window itself.
+    Right_Click(Form.get());
+    EXPECT_TRUE(Find<QMenu>("PopupMenu_Tray")->isVisible());
+    Find<QMenu>("PopupMenu_Tray")->hide();
+    Find<QAction>("OpenSIAIPReceiver1")->trigger();
+    EXPECT_FALSE(Form->isMinimized());
+    Find<QAction>("Pop_Exit")->trigger();
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(Main_Shell_Test, Without_A_Notification_Area_Background_Start_Minimises)
+{
+    Tray_Available = false;
+    Form->Enter_Background_Mode();
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Form->isMinimized());
+    EXPECT_FALSE(Find<QSystemTrayIcon>("TrayIcon1")->isVisible());
+    Right_Click(Form.get());
+    EXPECT_TRUE(Find<QMenu>("PopupMenu_Tray")->isVisible());
+}
+
+TEST_F(Main_Shell_Test, With_A_Notification_Area_The_Window_Has_No_Context_Menu)
+{
+    Form->show();
+    Right_Click(Form.get());
+    EXPECT_FALSE(Find<QMenu>("PopupMenu_Tray")->isVisible());
 }
 
 TEST_F(Main_Shell_Test, Closing_With_Unsaved_Settings_Asks_And_Still_Goes_On)

@@ -33,8 +33,7 @@ inline Settings_Record Receiver_Settings(
     return settings;
 }
 
-// 32 printable key bytes, as an operator types them in text form: the key edit shows the stored
-// key as text up to its first zero byte and stores back what it shows, so bytes after a zero are lost.
+// 32 printable key bytes, as an operator types them in text form.
 inline Test_Key Test_Key_Bytes(int seed = 0)
 {
     Test_Key key {};

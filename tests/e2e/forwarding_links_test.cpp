@@ -50,6 +50,51 @@ TEST(Forwarding_Links, ClientConnectsAndLinkIsTakenUpByALaterTick)
     EXPECT_EQ(simulator.Connections().size(), 1u) << "one connection serves the whole run";
 }
 
+// The automation software goes away, listener and connection, and comes back on the same port: the
+// program reconnects, confirms the link again and forwards what was stored meanwhile.
+TEST(Forwarding_Links, ClientReconnectsAfterTheListenerCameBackAndEventsFlowAgain)
+{
+    Forwarding_Session session;
+    Automation_Simulator& simulator = session.simulator;
+    Program_Runner& runner = session.runner;
+    const int port = simulator.Listen_Tcp();
+    ASSERT_NE(port, 0);
+    // A heartbeat in every cycle keeps a line under way around the drop.
+    Settings_Record settings = Forwarding_Settings(-1);
+    settings.Mon_Server_Mode = 0;
+    settings.Mon_Port = port;
+    ASSERT_TRUE(session.Start(settings)) << session.problem;
+    ASSERT_TRUE(runner.Wait_For_Log("Connection with automation software established.", 45000))
+        << runner.Standard_Error();
+    ASSERT_EQ(session.Send_Event(Event_Message("1234", "1401", "01", "015")), "ACK");
+    ASSERT_TRUE(simulator.Wait_For_Line(Event_Line_Text(12, 3, "1234", "E401", "01", "015"), 0, 3000));
+    ASSERT_EQ(Wait_For_Event_Status(runner, 0, 7, 3000), 7);
+
+    simulator.Close_All();
+    // Stored while nobody listens: it waits in the ring.
+    ASSERT_EQ(session.Send_Event(Event_Message("1234", "1130", "02", "007")), "ACK");
+    QThread::msleep(1500);
+    const std::size_t before = simulator.Line_Count();
+    ASSERT_EQ(simulator.Listen_Tcp(port), port);
+
+    // The reconnect comes within the error wait of 10 ticks, is taken up 30 ticks later, and the
+    // link is confirmed by the next answered heartbeat.
+    const std::string stored = Event_Line_Text(12, 3, "1234", "E130", "02", "007");
+    const auto index = simulator.Wait_For_Line(stored, before, 75000);
+    ASSERT_TRUE(index) << runner.Standard_Error();
+    EXPECT_EQ(Wait_For_Event_Status(runner, 1, 7, 3000), 7);
+    EXPECT_GE(Count_Log_Lines(runner, "Port " + std::to_string(port) + " connected."), 2u);
+    EXPECT_GE(Count_Log_Lines(runner, "Connection with automation software established."), 2u);
+
+    // And a new event goes straight through, from a new connection: the receiver has closed the
+    // idle one meanwhile.
+    session.communicator.Close();
+    ASSERT_EQ(session.Send_Event(Event_Message("1234", "1401", "03", "021")), "ACK");
+    EXPECT_TRUE(simulator.Wait_For_Line(Event_Line_Text(12, 3, "1234", "E401", "03", "021"), *index, 3000))
+        << runner.Standard_Error();
+    EXPECT_EQ(Wait_For_Event_Status(runner, 2, 7, 3000), 7);
+}
+
 TEST(Forwarding_Links, SerialLineOverPseudoTerminal)
 {
     Forwarding_Session session;
