@@ -356,20 +356,19 @@ void TMain_Form::ViewSystemLogs1Click()
 
 void TMain_Form::Enter_Background_Mode()
 {
+    const QString title = QStringLiteral("SIA-IP Receiver notification");
+    const QString text = QStringLiteral("The application is running in background mode");
     if (!System_Tray_Available()) {
-        // A hidden window with no icon to bring it back could only be ended from outside.
+        // A hidden window with no icon to bring it back could only be ended from outside; the
+        // notice goes to the console (a service, a head-less receiver: the journal).
+        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
         showMinimized();
         return;
     }
     hide();
     setWindowState(windowState() | Qt::WindowMinimized);
     TrayIcon1->show();
-    const QString title = QStringLiteral("SIA-IP Receiver notification");
-    const QString text = QStringLiteral("The application is running in background mode");
     TrayIcon1->showMessage(title, text, QSystemTrayIcon::Information, 5000);
-    // Without a notification area (a service, a head-less receiver) the notice goes to the console.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
 }
 
 void TMain_Form::TrayIcon1Click()
