@@ -24,6 +24,12 @@ public:
 
     bool event(QEvent* event) override
     {
+        // Qt's queue orders the posted event after its making, but behind locks a thread checker
+        // cannot see into; the event is posted under this lock, and taking it here makes that
+        // ordering explicit.
+        {
+            std::lock_guard seen(owner.mutex);
+        }
         if (event->type() != Send_Event_Type)
             return QObject::event(event);
         owner.Send_On_Window_Thread();
@@ -94,8 +100,8 @@ Line_Hand_Over::Result Line_Hand_Over::Send_And_Await(const char* line_, std::si
         size = size_;
         heartbeat = heartbeat_;
         state = State::Posted;
+        QCoreApplication::postEvent(target.get(), new QEvent(Send_Event_Type));
     }
-    QCoreApplication::postEvent(target.get(), new QEvent(Send_Event_Type));
 
     // Usually the answer itself ends this wait, with the send long done.
     bool answered = answer.Wait_For(answer_wait);
