@@ -211,6 +211,11 @@ Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop
     return Next::Go_On;
 }
 
+bool Monitoring_Thread::Unsaved(std::uint32_t slot) const
+{
+    return (links.Events.Status(slot) & (Status_Used | Status_Saved)) == Status_Used;
+}
+
 void Monitoring_Thread::Event_Pass(std::stop_token stop)
 {
     Event_File_Pass pass;
@@ -218,6 +223,11 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
     for (std::uint32_t slot = 0; go_on && slot < Event_Slot_Count; ++slot) {
         if (!links.Store_Gate.Is_Set() || stop.stop_requested())
             break;
+        // Appended after the last save walk had passed this slot: saved now, or a newer event in
+        // a higher slot would reach the automation software before it (a restore before its
+        // alarm). While the file fails, the slot stays unsaved and is passed over as before.
+        if (Unsaved(slot) && links.Events.Next_Slot() != next_slot_at_save)
+            Save_Pass(stop);
         if ((links.Events.Status(slot) & (Status_Saved | Status_Reported)) != Status_Saved)
             continue;
         Event_Copy sent;

@@ -84,6 +84,7 @@ private:
     void Note_Event_File(const Event_File_Result& result, bool written, std::stop_token stop);
     Next Supervision_Pass(std::stop_token stop);
     void Event_Pass(std::stop_token stop);
+    bool Unsaved(std::uint32_t slot) const;
     Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
     void Send_Serial(std::stop_token stop);
     bool Claim_Line();

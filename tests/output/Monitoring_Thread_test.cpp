@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -302,6 +304,40 @@ TEST_F(Monitoring_Thread_Test, EventsArrivingDuringASupervisionPassAreSavedBetwe
     EXPECT_EQ(sent[0].substr(13, 5), "E3500");
     EXPECT_EQ(sent[1].substr(13, 5), "E3500");
     EXPECT_EQ(status_at_second_line, Status_Used | Status_Saved);
+}
+
+// Slot order holds even when the save walk passed a slot just before its event arrived: that
+// event goes out before the one saved in the slot above it. Set up with an event file whose
+// slot 1 is saved and slot 0 free, and the append made while a supervision line awaits its
+// answer, after the cycle's save pass and before the event pass.
+TEST_F(Monitoring_Thread_Test, EventAppendedBehindTheSaveWalkStillGoesOutInSlotOrder)
+{
+    {
+        auto image = std::make_unique<Event_Store_Image>();
+        Event_Record saved = Event("2222", "1401", "002");
+        saved.Status = Status_Used | Status_Saved;
+        std::memcpy(&image->Slot[1], &saved, sizeof saved);
+        QFile file(folder.filePath(QStringLiteral("tarvel.dat")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(reinterpret_cast<const char*>(image.get()), sizeof *image),
+            static_cast<qint64>(sizeof *image));
+    }
+    ASSERT_EQ(events.Load_Event_File(Path("tarvel.dat")), "");
+    ASSERT_EQ(events.Status(1), Status_Used | Status_Saved);
+    objects.Set_Ping_Timeout(objects.Update_Object(Event("5678", "1401", "001"), false), 1);
+    for (int tick = 0; tick < 60; ++tick)
+        objects.Supervision_Tick();
+
+    answer = [&](const std::string& line) {
+        if (line.substr(13, 5) == "E3500")
+            events.Append_Event(Event("1111", "1401", "001")); // into slot 0
+        return Answer_ACK;
+    };
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return sent.size() >= 3; }, 5000));
+    EXPECT_EQ(sent[1], Line_For("1111", "001")) << "slot 0 went out after slot 1";
+    EXPECT_EQ(sent[2], Line_For("2222", "002"));
 }
 
 // An exception nobody foresaw inside a cycle is logged in red and the deliveries go on: the line
