@@ -159,15 +159,16 @@ public:
             count = 0;
     }
 
-    // Called by the hook; a test may point it at a step to run on every operation.
-    static inline void (*On_Operation)(File_Operation) = nullptr;
+    // Called by the hook, on whichever thread does the operation; a test may point it at a step
+    // to run on every operation.
+    static inline std::atomic<void (*)(File_Operation)> On_Operation = nullptr;
 
 private:
     static int Hook(File_Operation operation)
     {
         ++Counts[static_cast<int>(operation)];
-        if (On_Operation)
-            On_Operation(operation);
+        if (const auto step = On_Operation.load())
+            step(operation);
         if (Fail_Operation != static_cast<int>(operation))
             return 0;
         return Skip-- > 0 ? 0 : Fail_Error.load();
