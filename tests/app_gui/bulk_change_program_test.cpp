@@ -10,6 +10,7 @@
 #include "store/Fixed_Text.h"
 #include "store/Object_Record.h"
 #include "tests/support/Forwarding_Session.h"
+#include "tests/support/Pump_Until.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -29,18 +30,6 @@
 namespace {
 
 constexpr int Held_Answer_Ms = 1000;
-
-bool Pump_Until(const std::function<bool()>& done, int bound_ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > bound_ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 std::size_t Count_Log_Lines_In(const std::string& log, std::string_view text)
 {

@@ -6,6 +6,7 @@
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 #include "store/Store_Test_Support.h"
+#include "tests/support/Pump_Until.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,19 +26,6 @@
 #include <vector>
 
 namespace {
-
-// Serves the window thread's queue until `done` holds or the bound passes.
-bool Pump_Until(const std::function<bool()>& done, int bound_ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > bound_ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 Event_Record Event(const char* account, const char* event, const char* zone)
 {

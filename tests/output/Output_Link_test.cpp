@@ -4,6 +4,7 @@
 #include "base/Settings_File.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
+#include "tests/support/Pump_Until.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,18 +17,6 @@
 #include <functional>
 
 namespace {
-
-bool Pump_Until(const std::function<bool()>& done, int bound_ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > bound_ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // The transport in client mode against a listening automation software on 127.0.0.1.
 class Output_Link_Client_Test : public ::testing::Test
