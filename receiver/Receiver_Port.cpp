@@ -7,6 +7,7 @@
 #include "receiver/DC09_Reply.h"
 #include "receiver/Fill_Event_From_Frame.h"
 #include "receiver/Receiver_Socket.h"
+#include "store/Data_File.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
 
@@ -241,7 +242,7 @@ void Receiver_Port::Close_Connection(Connection& connection)
 void Receiver_Port::ServerSocket_DC9ClientError(int error)
 {
     Log(QStringLiteral("Receiver port error. ") + QString::number(error)
-            + QString::fromStdString(receiver_socket::Error_Text(error)),
+            + QString::fromStdString(System_Error_Text(error)),
         Log_Red);
 }
 

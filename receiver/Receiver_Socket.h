@@ -22,6 +22,5 @@ std::int64_t Receive(std::intptr_t descriptor, char* buffer, std::size_t size);
 std::int64_t Send(std::intptr_t descriptor, const char* bytes, std::size_t size);
 void Close(std::intptr_t descriptor);
 int Last_Error();
-std::string Error_Text(int error);
 
 } // namespace receiver_socket

@@ -79,11 +79,4 @@ int Last_Error()
     return errno;
 }
 
-std::string Error_Text(int error)
-{
-    char buffer[256] = {};
-    const char* text = ::strerror_r(error, buffer, sizeof buffer);
-    return text ? std::string(text) : std::string();
-}
-
 } // namespace receiver_socket

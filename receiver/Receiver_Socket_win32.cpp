@@ -79,15 +79,4 @@ int Last_Error()
     return WSAGetLastError();
 }
 
-std::string Error_Text(int error)
-{
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result(text ? text : "", length);
-    LocalFree(text);
-    return result;
-}
-
 } // namespace receiver_socket
