@@ -17,6 +17,27 @@ int Descriptor(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
+// Writes until every byte is out: a short write goes on with the rest, an interrupted one again.
+// `write_some(bytes, rest, written)` writes from `bytes`, `written` bytes into the whole.
+template<typename Write_Some> int Write_All(const void* buffer, std::size_t length, Write_Some write_some)
+{
+    const auto* bytes = static_cast<const char*>(buffer);
+    std::int64_t written = 0;
+    while (length > 0) {
+        const ssize_t done = write_some(bytes, length, written);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            return errno;
+        if (done == 0)
+            return EIO;
+        bytes += done;
+        written += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
 int Open(const std::string& path, int flags, std::intptr_t& handle)
 {
     int descriptor = -1;
@@ -70,37 +91,17 @@ int Read(std::intptr_t handle, void* buffer, std::size_t length)
 
 int Write(std::intptr_t handle, const void* buffer, std::size_t length)
 {
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (length > 0) {
-        const ssize_t done = ::write(Descriptor(handle), bytes, length);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done < 0)
-            return errno;
-        if (done == 0)
-            return EIO;
-        bytes += done;
-        length -= static_cast<std::size_t>(done);
-    }
-    return 0;
+    return Write_All(buffer, length, [handle](const char* bytes, std::size_t rest, std::int64_t) {
+        return ::write(Descriptor(handle), bytes, rest);
+    });
 }
 
 int Write_At(std::intptr_t handle, std::int64_t offset, const void* buffer, std::size_t length)
 {
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (length > 0) {
-        const ssize_t done = ::pwrite(Descriptor(handle), bytes, length, static_cast<off_t>(offset));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done < 0)
-            return errno;
-        if (done == 0)
-            return EIO;
-        bytes += done;
-        offset += done;
-        length -= static_cast<std::size_t>(done);
-    }
-    return 0;
+    return Write_All(
+        buffer, length, [handle, offset](const char* bytes, std::size_t rest, std::int64_t written) {
+            return ::pwrite(Descriptor(handle), bytes, rest, static_cast<off_t>(offset + written));
+        });
 }
 
 bool Is_File_At(std::intptr_t handle, const std::string& path)
