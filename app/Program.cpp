@@ -176,10 +176,10 @@ void Program::Create_Output_Side()
                     if (window->Data_Log_Maybe_Visible())
                         Window_Thread_Call(this).Post([this, answer, when] { Show_Answer(answer, when); });
                 },
-            .Send_Tcp =
-                [this](const char* line, std::size_t size, bool heartbeat) {
-                    return output_link->Send_Tcp(line, size, heartbeat) == Output_Link::Send_Outcome::Sent;
-                },
+        },
+        [this](const char* line, std::size_t size, bool heartbeat, bool server_mode,
+            std::chrono::milliseconds answer_wait) {
+            return output_link->Exchange_Line(line, size, heartbeat, server_mode, answer_wait, reply.Event);
         });
 }
 

@@ -4,6 +4,7 @@
 // temporary home folder), plays both the communicator and the automation software, and prints the
 // figures. Run it with --help for the phases and options.
 
+#include "bench/Bare_Automation.h"
 #include "tests/support/Forwarding_Session.h"
 
 #include "base/Settings_File.h"
@@ -26,12 +27,17 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* Help_Text
     = "usage: forwarding_load [--events N] [--latency-events M] [--rate R] [--heartbeat S]\n"
-      "                       [--transport tcp|serial]\n"
+      "                       [--transport tcp|serial] [--automation bare|simulator]\n"
       "\n"
       "Starts the program under test (offscreen, temporary home folder) with its receiver port open\n"
       "and its output as a TCP server (or, with --transport serial, a serial line on a\n"
-      "pseudo-terminal), and a simulated automation software that answers every line with ACK at\n"
-      "once. Then, over one communicator connection sending clear ADM-CID events:\n"
+      "pseudo-terminal), and an automation software that answers every line with ACK at once: over\n"
+      "TCP by default a bare one (one blocking socket on its own thread, see floor below), or with\n"
+      "--automation simulator the event-loop simulator of the end-to-end tests. Then, over one\n"
+      "communicator connection sending clear ADM-CID events:\n"
+      "  floor     (bare TCP only) the same exchange with nothing in between: a thread that writes\n"
+      "            each line after the previous one's ACK, to the bare automation software; every\n"
+      "            backlog rate is also printed as a ratio to it;\n"
       "  backlog   N events (default 3000) are stored while no automation software is connected;\n"
       "            then it connects, and the rate at which the N lines arrive is measured from the\n"
       "            first event line to the last (each line waits for the previous one's ACK);\n"
@@ -50,6 +56,7 @@ struct Options
     double rate = 200;
     int heartbeat = 30;
     bool serial = false;
+    bool bare = true;
 };
 
 [[noreturn]] void Usage_Error(const std::string& message)
@@ -80,9 +87,12 @@ Options Parse_Options(int argc, char* argv[])
             options.heartbeat = std::atoi(value.c_str());
         else if (name == "--transport" && (value == "tcp" || value == "serial"))
             options.serial = value == "serial";
+        else if (name == "--automation" && (value == "bare" || value == "simulator"))
+            options.bare = value == "bare";
         else
             Usage_Error("unknown option or value: " + name + " " + value);
     }
+    options.bare = options.bare && !options.serial;
     if (options.events <= 0 || options.events > 99999 || options.latency_events <= 0
         || options.latency_events > 99999 || options.rate <= 0 || options.heartbeat < 0)
         Usage_Error("bad option value");
@@ -170,15 +180,22 @@ public:
         if (!Send_All(batch, 0))
             return false;
         const auto stored = Clock::now();
-        if (!options.serial && session.simulator.Connect_Tcp_When_Listening(mon_port, 3000) == 0)
-            return Fail("the simulator could not connect to the output port");
+        const bool connected = options.bare
+            ? bare.Connect(mon_port, 3000)
+            : options.serial || session.simulator.Connect_Tcp_When_Listening(mon_port, 3000) != 0;
+        if (!connected)
+            return Fail("the automation software could not connect to the output port");
         if (!Wait_For_Batch(batch, 60000))
             return Fail("not every backlog line arrived");
         const auto [first, last] = Arrival_Span(batch);
         std::printf("backlog: %d events stored in %.3f s (%.0f events/s)\n", options.events,
             Seconds(stored - sending), options.events / Seconds(stored - sending));
-        std::printf("         %d lines in %.3f s from the first to the last: %.0f lines/s\n", options.events,
-            Seconds(last - first), (options.events - 1) / Seconds(last - first));
+        const double rate = (options.events - 1) / Seconds(last - first);
+        std::printf("         %d lines in %.3f s from the first to the last: %.0f lines/s", options.events,
+            Seconds(last - first), rate);
+        if (floor_rate > 0)
+            std::printf(" (%.2f of the floor)", rate / floor_rate);
+        std::printf("\n");
         const std::vector<double> gaps = Arrival_Gaps_Ms(batch);
         std::printf("         time between lines: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
             Percentile(gaps, 0.50), Percentile(gaps, 0.99),
@@ -210,7 +227,7 @@ public:
         if (!Wait_For_Batch(batch, 60000))
             return Fail("not every latency line arrived");
         std::vector<double> latencies_ms;
-        for (const Received_Line& line : session.simulator.Lines()) {
+        for (const Received_Line& line : Lines()) {
             const int index = batch.Index_Of(line.text);
             if (index >= 0)
                 latencies_ms.push_back(
@@ -272,18 +289,46 @@ private:
         return true;
     }
 
+public:
+    // The bare floor for lines like this tool's; printed, and kept for the ratios.
+    void Floor_Phase()
+    {
+        if (!options.bare)
+            return;
+        // A report line of the same size as the backlog's.
+        const std::string line = "5120001810001E40100000";
+        floor_rate = Bare_Automation::Floor_Lines_Per_Second(line, options.events);
+        std::printf(
+            "floor:   %d lines over a bare loopback connection: %.0f lines/s\n", options.events, floor_rate);
+    }
+
+private:
+    std::vector<Received_Line> Lines_From(std::size_t first) const
+    {
+        return options.bare ? bare.Lines_From(first) : session.simulator.Lines_From(first);
+    }
+    std::vector<Received_Line> Lines() const { return Lines_From(0); }
+
     bool Wait_For_Batch(const Event_Batch& batch, int timeout_ms)
     {
         std::size_t checked = 0, seen = 0;
-        return session.simulator.Wait_Until(
-            [&] {
-                const auto lines = session.simulator.Lines_From(checked);
-                checked += lines.size();
-                for (const Received_Line& line : lines)
-                    seen += batch.Index_Of(line.text) >= 0 ? 1 : 0;
-                return seen >= batch.frames.size();
-            },
-            timeout_ms);
+        const auto all_seen = [&] {
+            const auto lines = Lines_From(checked);
+            checked += lines.size();
+            for (const Received_Line& line : lines)
+                seen += batch.Index_Of(line.text) >= 0 ? 1 : 0;
+            return seen >= batch.frames.size();
+        };
+        if (!options.bare)
+            return session.simulator.Wait_Until(all_seen, timeout_ms);
+        // The bare automation software wakes nobody; looked at every few milliseconds.
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (!all_seen()) {
+            if (Clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
 
     // Each line waits for the previous line's ACK, so the gap is the cost of one line.
@@ -291,7 +336,7 @@ private:
     {
         std::vector<double> gaps;
         std::optional<Clock::time_point> previous;
-        for (const Received_Line& line : session.simulator.Lines()) {
+        for (const Received_Line& line : Lines()) {
             if (batch.Index_Of(line.text) < 0)
                 continue;
             if (previous)
@@ -304,7 +349,7 @@ private:
     std::pair<Clock::time_point, Clock::time_point> Arrival_Span(const Event_Batch& batch) const
     {
         Clock::time_point first = Clock::time_point::max(), last = Clock::time_point::min();
-        for (const Received_Line& line : session.simulator.Lines()) {
+        for (const Received_Line& line : Lines()) {
             if (batch.Index_Of(line.text) < 0)
                 continue;
             first = std::min(first, line.arrived);
@@ -315,6 +360,8 @@ private:
 
     const Options options;
     Forwarding_Session session;
+    Bare_Automation bare;
+    double floor_rate = 0;
     int mon_port = 0;
 };
 
@@ -327,6 +374,7 @@ int main(int argc, char* argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCoreApplication application(argc, argv);
     Load_Run run(options);
+    run.Floor_Phase();
     const bool done = run.Start() && run.Backlog_Phase() && run.Live_Phase() && run.Latency_Phase();
     if (!done)
         run.Print_Log_Tail(20);

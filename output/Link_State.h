@@ -29,3 +29,16 @@ struct Reply_Channel
         Event.Set();
     }
 };
+
+// How one TCP line ended, for the monitoring thread that sent it.
+struct Line_Exchange
+{
+    enum class End {
+        Answer, // an ACK or a NAK came
+        Silence, // nothing came within the answer wait
+        No_Connection, // there was nothing to send on
+        Interrupted, // the reply channel was set meanwhile (the program ends): its byte counts
+    };
+    End How = End::Silence;
+    std::uint8_t Answer = 0; // with End::Answer
+};

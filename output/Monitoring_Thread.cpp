@@ -20,16 +20,17 @@ std::int64_t Steady_Ms()
 
 } // namespace
 
-Monitoring_Thread::Monitoring_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
+Monitoring_Thread::Monitoring_Thread(
+    Links links_, Window_Thread_Call window_call_, Window_Work work_, Tcp_Exchange exchange_tcp_)
     : links(links_)
     , window_call(window_call_)
     , work(std::move(work_))
-    , tcp_send(window_call.Target(), work.Send_Tcp, links.Reply.Event)
+    , exchange_tcp(std::move(exchange_tcp_))
 { }
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
 {
-    // The line may still need the window thread: a TCP send, the read of its answer.
+    // The line may still need the window thread: a log line, the serial answer's.
     return Serve_Window_Thread_Until([this] { return !line_outstanding.load(); }, limit);
 }
 
@@ -298,29 +299,33 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
     links.Reply.Event.Reset();
 
     const auto answer_wait = std::chrono::milliseconds(Answer_Wait_Ms);
-    bool answered = false;
+    std::uint8_t answer = 0;
     if (settings.Out_Port_Type == 1) {
-        // Sent by the window thread; the answer wait starts without waiting for the send itself.
-        switch (tcp_send.Send_And_Await(line, size, kind == Line_Kind::Heartbeat, answer_wait, stop)) {
-        case Line_Hand_Over::Result::Given_Up:
-            return Answer::Other;
-        case Line_Hand_Over::Result::No_Connection:
+        // Sent and answered on this thread.
+        const Line_Exchange exchange = exchange_tcp ? exchange_tcp(line, size, kind == Line_Kind::Heartbeat,
+                                           settings.Mon_Server_Mode == 1, answer_wait)
+                                                    : Line_Exchange {Line_Exchange::End::No_Connection};
+        switch (exchange.How) {
+        case Line_Exchange::End::No_Connection:
             links.Link_State.store(0);
             return Answer::No_Connection;
-        case Line_Hand_Over::Result::Answered:
-            answered = true;
+        case Line_Exchange::End::Silence:
+            return Answer::None;
+        case Line_Exchange::End::Answer:
+            answer = exchange.Answer;
             break;
-        case Line_Hand_Over::Result::No_Answer:
+        case Line_Exchange::End::Interrupted:
+            answer = links.Reply.Byte.load(std::memory_order_acquire);
             break;
         }
     } else {
         if (settings.Out_Port_Type == 2)
             Send_Serial(stop);
-        answered = links.Reply.Event.Wait_For(answer_wait);
+        // The serial receive thread delivers the answer.
+        if (!links.Reply.Event.Wait_For(answer_wait))
+            return Answer::None;
+        answer = links.Reply.Byte.load(std::memory_order_acquire);
     }
-    if (!answered)
-        return Answer::None;
-    const std::uint8_t answer = links.Reply.Byte.load(std::memory_order_acquire);
     if (work.Show_Answer)
         work.Show_Answer(answer, std::chrono::system_clock::now());
     if (answer == Answer_ACK)

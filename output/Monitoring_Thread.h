@@ -2,7 +2,7 @@
 
 #include "base/Log_Writer.h"
 #include "base/Settings_Record.h"
-#include "output/Line_Hand_Over.h"
+#include "output/Link_State.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
 #include "output/Worker_Thread.h"
@@ -19,12 +19,12 @@ class Comm_Port;
 class Event_Store;
 class Object_Table;
 class Manual_Reset_Event;
-struct Reply_Channel;
 
 // The worker that keeps the event file current and delivers events to the automation software.
 // Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
-// is asked to end. At most one line is outstanding at any time. It never touches a window or a
-// socket: what it shows and what it sends over TCP runs on the window thread.
+// is asked to end. At most one line is outstanding at any time. It never touches a window: what
+// it shows runs on the window thread. It writes its lines itself, and the answers reach it through
+// the reply channel from whoever reads them.
 class Monitoring_Thread
 {
 public:
@@ -48,11 +48,16 @@ public:
         std::function<void()> Play_Notification;
         // Not awaited: the Data Log line of an answer byte, with the time it arrived.
         std::function<void(std::uint8_t answer, std::chrono::system_clock::time_point when)> Show_Answer;
-        // False when there was no connection to send on.
-        std::function<bool(const char* line, std::size_t size, bool heartbeat)> Send_Tcp;
     };
 
-    Monitoring_Thread(Links links, Window_Thread_Call window_call, Window_Work work);
+    // Runs on the monitoring thread: sends a line on the TCP connection that lines go to (the
+    // newest accepted one in server mode) and waits up to `answer_wait` for its answer, or until
+    // the reply channel's event is set.
+    using Tcp_Exchange = std::function<Line_Exchange(const char* line, std::size_t size, bool heartbeat,
+        bool server_mode, std::chrono::milliseconds answer_wait)>;
+
+    Monitoring_Thread(
+        Links links, Window_Thread_Call window_call, Window_Work work, Tcp_Exchange exchange_tcp);
     Monitoring_Thread(const Monitoring_Thread&) = delete;
     Monitoring_Thread& operator=(const Monitoring_Thread&) = delete;
 
@@ -97,7 +102,7 @@ private:
     Links links;
     Window_Thread_Call window_call;
     Window_Work work;
-    Line_Hand_Over tcp_send;
+    Tcp_Exchange exchange_tcp;
     Report_Line line {};
     // This cycle's copy of the settings, taken on the window thread at its start.
     Settings_Record settings {};

@@ -4,7 +4,9 @@
 #include "base/Settings_Record.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
+#include "output/Line_Socket.h"
 #include "output/Link_State.h"
+#include "store/Data_File.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -18,6 +20,25 @@ constexpr int Tick_Ms = 1000;
 constexpr int Clicked_Tick_Ms = 500;
 constexpr std::int32_t Connect_Wait_Ticks = 30;
 constexpr std::int32_t Error_Wait_Ticks = 10;
+
+// Hands every accepted descriptor over as it is, without a buffered socket object around it.
+class Descriptor_Server : public QTcpServer
+{
+public:
+    Descriptor_Server(QObject* parent, std::function<void(std::intptr_t)> accepted)
+        : QTcpServer(parent)
+        , on_accepted(std::move(accepted))
+    { }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        on_accepted(static_cast<std::intptr_t>(descriptor));
+    }
+
+private:
+    std::function<void(std::intptr_t)> on_accepted;
+};
 
 QString Port_Text(std::int32_t port)
 {
@@ -35,18 +56,14 @@ Output_Link::Output_Link(Links links_, QObject* parent)
     : QObject(parent)
     , links(links_)
     , timer(new QTimer(this))
-    , server(new QTcpServer(this))
+    , server(new Descriptor_Server(
+          this, [this](std::intptr_t descriptor) { ServerSocket_OutClientConnect(descriptor); }))
     , client(new QTcpSocket(this))
 {
     timer->setInterval(First_Tick_Ms);
     connect(timer, &QTimer::timeout, this, &Output_Link::Timer_OutTimer);
-    connect(server, &QTcpServer::newConnection, this, &Output_Link::ServerSocket_OutClientConnect);
-    connect(client, &QTcpSocket::readyRead, this, [this] { Answer_Read(client); });
     connect(client, &QTcpSocket::errorOccurred, this, [this] { Socket_Error(client, true); });
-    connect(client, &QTcpSocket::connected, this, [this] {
-        if (view.Play_Notification)
-            view.Play_Notification();
-    });
+    connect(client, &QTcpSocket::connected, this, &Output_Link::Client_Connected_Now);
 }
 
 Output_Link::~Output_Link() = default;
@@ -89,13 +106,80 @@ void Output_Link::Open_Clicked()
 
 bool Output_Link::Client_Connected() const
 {
-    return client->state() == QAbstractSocket::ConnectedState;
+    return client_connection != nullptr;
+}
+
+void Output_Link::Client_Connected_Now()
+{
+    // The connection moves to a socket of our own; the client socket, closed, keeps no hold on it.
+    client_connection = Line_Socket::Duplicate(client->socketDescriptor());
+    client->abort();
+    if (!client_connection) {
+        Log(QStringLiteral("Communication port error. No socket for the connection."), Log_Red);
+        reconnect_countdown = Error_Wait_Ticks;
+        return;
+    }
+    Publish_Line_Targets();
+    if (view.Play_Notification)
+        view.Play_Notification();
+}
+
+void Output_Link::Drop_Client_Connection()
+{
+    if (!client_connection)
+        return;
+    client_connection->Drop();
+    client_connection.reset();
+    Publish_Line_Targets();
+}
+
+bool Output_Link::Ended(const std::shared_ptr<Line_Socket>& connection, bool is_client)
+{
+    int error = 0;
+    switch (connection->Look(error)) {
+    case Line_Socket::Health::Open:
+        return false;
+    case Line_Socket::Health::Closed_By_Peer:
+        // The other side closing its end is a disconnection, not a fault.
+        break;
+    case Line_Socket::Health::Failed:
+        Log(QStringLiteral("Communication port error. ") + QString::fromStdString(System_Error_Text(error)),
+            Log_Red);
+        if (is_client)
+            reconnect_countdown = Error_Wait_Ticks;
+        break;
+    }
+    connection->Drop();
+    return true;
+}
+
+void Output_Link::Drop_Ended_Connections()
+{
+    const std::size_t before = server_connections.size();
+    std::erase_if(server_connections,
+        [this](const std::shared_ptr<Line_Socket>& connection) { return Ended(connection, false); });
+    bool changed = server_connections.size() != before;
+    if (client_connection && Ended(client_connection, true)) {
+        client_connection.reset();
+        changed = true;
+    }
+    if (changed)
+        Publish_Line_Targets();
+}
+
+void Output_Link::Publish_Line_Targets()
+{
+    std::shared_ptr<Line_Socket> newest = server_connections.empty() ? nullptr : server_connections.back();
+    std::lock_guard lock(line_targets_lock);
+    server_line_target = std::move(newest);
+    client_line_target = client_connection;
 }
 
 void Output_Link::Timer_OutTimer()
 {
     timer->stop();
     timer->setInterval(Tick_Ms);
+    Drop_Ended_Connections();
     switch (links.Settings.Out_Port_Type) {
     case 1:
         if (reconnect_countdown != 0) {
@@ -156,8 +240,11 @@ void Output_Link::Tcp_Server_Tick()
         links.Link_State.fetch_or(Link_Port_Up);
     }
     // One older connection goes per tick, so the newest is the one that survives.
-    if (server_connections.size() >= 2)
-        server_connections.front()->abort();
+    if (server_connections.size() >= 2) {
+        server_connections.front()->Drop();
+        server_connections.erase(server_connections.begin());
+        Publish_Line_Targets();
+    }
 }
 
 void Output_Link::Tcp_Client_Tick()
@@ -240,7 +327,7 @@ void Output_Link::Closed_Tick()
         Log(QStringLiteral("Automation software port ") + QString::fromLatin1(Com_Port_Name(links.Settings))
             + QStringLiteral(" closed."));
     }
-    if (server->isListening() || client->state() != QAbstractSocket::UnconnectedState)
+    if (server->isListening() || client->state() != QAbstractSocket::UnconnectedState || client_connection)
         Log(QStringLiteral("Automation software port ") + Port_Text(links.Settings.Mon_Port)
             + QStringLiteral(" closed."));
     Close_Client();
@@ -251,42 +338,28 @@ void Output_Link::Closed_Tick()
 void Output_Link::Close_Server()
 {
     server->close();
-    const std::vector<QTcpSocket*> open = server_connections;
-    for (QTcpSocket* socket : open)
-        socket->abort();
+    for (const std::shared_ptr<Line_Socket>& connection : server_connections)
+        connection->Drop();
     server_connections.clear();
+    Publish_Line_Targets();
 }
 
 void Output_Link::Close_Client()
 {
     if (client->state() != QAbstractSocket::UnconnectedState)
         client->abort();
+    Drop_Client_Connection();
 }
 
-void Output_Link::ServerSocket_OutClientConnect()
+void Output_Link::ServerSocket_OutClientConnect(std::intptr_t descriptor)
 {
-    while (QTcpSocket* socket = server->nextPendingConnection()) {
-        server_connections.push_back(socket);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Answer_Read(socket); });
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { Socket_Error(socket, false); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            std::erase(server_connections, socket);
-            socket->deleteLater();
-        });
-    }
-}
-
-void Output_Link::Answer_Read(QTcpSocket* socket)
-{
-    // Only the first byte of a read counts; the rest is dropped with it.
-    char first = 0;
-    const qint64 got = socket->read(&first, 1);
-    socket->skip(socket->bytesAvailable());
-    if (got != 1)
+    std::shared_ptr<Line_Socket> connection = Line_Socket::Adopt(descriptor);
+    if (!connection) {
+        Log(QStringLiteral("Communication port error. No socket for the connection."), Log_Red);
         return;
-    const auto answer = static_cast<std::uint8_t>(first);
-    if (answer == Answer_ACK || answer == Answer_NAK)
-        links.Reply.Deliver(answer);
+    }
+    server_connections.push_back(std::move(connection));
+    Publish_Line_Targets();
 }
 
 void Output_Link::Socket_Error(QTcpSocket* socket, bool is_client)
@@ -301,22 +374,35 @@ void Output_Link::Socket_Error(QTcpSocket* socket, bool is_client)
         reconnect_countdown = Error_Wait_Ticks;
 }
 
-Output_Link::Send_Outcome Output_Link::Send_Tcp(const char* line, std::size_t size, bool heartbeat)
+Line_Exchange Output_Link::Exchange_Line(const char* line, std::size_t size, bool heartbeat, bool server_mode,
+    std::chrono::milliseconds answer_wait, Manual_Reset_Event& interrupt)
 {
-    QTcpSocket* socket = nullptr;
-    if (links.Settings.Mon_Server_Mode == 1) {
-        if (server_connections.empty())
-            return Send_Outcome::No_Connection;
-        socket = server_connections.back();
-    } else {
-        if (!heartbeat && !Client_Connected())
-            return Send_Outcome::No_Connection;
-        socket = client;
+    using End = Line_Exchange::End;
+    std::shared_ptr<Line_Socket> target;
+    {
+        std::lock_guard lock(line_targets_lock);
+        target = server_mode ? server_line_target : client_line_target;
     }
-    // A failed write shows up as a socket error on this thread and then as a missing answer.
-    if (socket->state() == QAbstractSocket::ConnectedState) {
-        socket->write(line, static_cast<qint64>(size));
-        socket->flush();
+    // A connection that ended since the window thread last looked counts as none.
+    if (target && !target->Discard_Unasked())
+        target.reset();
+    if (!target) {
+        if (server_mode || !heartbeat)
+            return {End::No_Connection};
+        // The client's heartbeat counts as sent even with no connection; no answer can come.
+        return {interrupt.Wait_For(answer_wait) ? End::Interrupted : End::Silence};
     }
-    return Send_Outcome::Sent;
+    // The room wait is bounded by the answer wait, so a line to an automation software that
+    // reads nothing ends in a missing answer too.
+    target->Send(line, size, answer_wait);
+    std::uint8_t answer = 0;
+    switch (target->Await_Answer(answer_wait, interrupt, answer)) {
+    case Line_Socket::Wait_End::Answer:
+        return {End::Answer, answer};
+    case Line_Socket::Wait_End::Given_Up:
+        return {End::Interrupted};
+    case Line_Socket::Wait_End::Silence:
+        break;
+    }
+    return {End::Silence};
 }

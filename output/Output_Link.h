@@ -1,26 +1,31 @@
 #pragma once
 
 #include "base/Log_Writer.h"
+#include "output/Link_State.h"
 
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 class Comm_Port;
+class Line_Socket;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
-struct Reply_Channel;
 struct Settings_Record;
 
 // The transport to the automation software: a TCP server it connects to, a TCP client that
 // connects to it, or the serial port. Timer_Out opens, supervises and closes it on the window
-// thread; the sockets live there too, so the monitoring thread hands its TCP writes over
-// (Send_Tcp) instead of touching a socket itself.
+// thread, which accepts or connects and, between lines, notices connections that ended. Each TCP
+// line goes out and its answer comes back on the monitoring thread itself (Exchange_Line), with
+// no hand-over to the window thread.
 class Output_Link : public QObject
 {
     Q_OBJECT
@@ -44,8 +49,6 @@ public:
         std::function<void()> Refresh_Mon_Out;
     };
 
-    enum class Send_Outcome { Sent, No_Connection };
-
     explicit Output_Link(Links links, QObject* parent = nullptr);
     ~Output_Link() override;
 
@@ -58,9 +61,12 @@ public:
     // Either "Open" box was clicked: act within half a second, without waiting for a countdown.
     void Open_Clicked();
 
-    // Window thread, for the monitoring thread. Server mode sends on the newest connection;
-    // client mode checks the connection except for the heartbeat, which is sent regardless.
-    Send_Outcome Send_Tcp(const char* line, std::size_t size, bool heartbeat);
+    // Monitoring thread: sends the line and waits up to `answer_wait` for its answer. Server mode
+    // sends on the newest connection; client mode checks the connection except for the
+    // heartbeat, which counts as sent regardless. Interrupted as soon as `interrupt` is set. A
+    // line the system refuses, or one that finds no room within the answer wait, goes unanswered.
+    Line_Exchange Exchange_Line(const char* line, std::size_t size, bool heartbeat, bool server_mode,
+        std::chrono::milliseconds answer_wait, Manual_Reset_Event& interrupt);
 
     int Server_Connection_Count() const { return static_cast<int>(server_connections.size()); }
     bool Client_Connected() const;
@@ -75,8 +81,14 @@ private:
     void Closed_Tick();
     void Close_Server();
     void Close_Client();
-    void ServerSocket_OutClientConnect();
-    void Answer_Read(QTcpSocket* socket);
+    void ServerSocket_OutClientConnect(std::intptr_t descriptor);
+    void Client_Connected_Now();
+    // Lets go of the connections that the other side closed or that failed since the last look.
+    void Drop_Ended_Connections();
+    bool Ended(const std::shared_ptr<Line_Socket>& connection, bool is_client);
+    void Drop_Client_Connection();
+    // After every change of the connections: where the monitoring thread's next line goes.
+    void Publish_Line_Targets();
     void Socket_Error(QTcpSocket* socket, bool client);
     void Log(const QString& text, Log_Colour colour = Log_Black);
     void Status(const QString& text);
@@ -87,7 +99,14 @@ private:
     QTimer* timer;
     QTcpServer* server;
     QTcpSocket* client;
+    // Connected: the client socket only connects, then hands its connection over to this.
+    std::shared_ptr<Line_Socket> client_connection;
     // In the order they were accepted: the newest is the last.
-    std::vector<QTcpSocket*> server_connections;
+    std::vector<std::shared_ptr<Line_Socket>> server_connections;
+
+    // Guards the two below, which the monitoring thread copies for each line.
+    std::mutex line_targets_lock;
+    std::shared_ptr<Line_Socket> server_line_target;
+    std::shared_ptr<Line_Socket> client_line_target;
     std::int32_t reconnect_countdown = 0;
 };

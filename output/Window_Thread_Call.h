@@ -30,7 +30,7 @@ private:
     QObject* target;
 };
 
-// For the window thread itself, when it must wait for a worker that may be handing it work (a TCP
-// line to send, the answer to read, a log line): serves timers, sockets and hand-overs, but no
+// For the window thread itself, when it must wait for a worker that may be handing it work (the
+// TCP answer to read, a log line): serves timers, sockets and hand-overs, but no
 // operator input, until `done` holds or `limit` has passed. True when `done` held.
 bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit);

@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMOR_WERROR=${VELMOR_WERROR:-ON} \
   -DVELMOR_SANITIZE=thread -DVELMOR_BUILD_BENCH=OFF
 unit_tests=(base/base_sync_test store/store_data_file_test store/event_store_test store/object_table_test store/store_concurrency_test
-  output/output_monitoring_thread_test output/output_serial_receive_test output/output_comm_port_test)
+  output/output_monitoring_thread_test output/output_line_socket_test output/output_serial_receive_test
+  output/output_comm_port_test)
 e2e_tests=()
 if [[ "${TSAN_E2E:-1}" != 0 ]]; then
   e2e_tests=(e2e/e2e_replies e2e/e2e_connections e2e/e2e_storage e2e/e2e_startup e2e/e2e_robustness

@@ -47,7 +47,7 @@ std::string Line_For(const char* account, const char* zone)
 }
 
 // The monitoring thread over real stores in a temporary folder and a simulated automation
-// software behind the TCP hand-over: every line sent is recorded and answered by `answer`.
+// software behind the TCP sender: every line sent is recorded and answered by `answer`.
 class Monitoring_Thread_Test : public ::testing::Test
 {
 protected:
@@ -92,14 +92,15 @@ protected:
                         if (on_answer)
                             on_answer();
                     },
-                .Send_Tcp =
-                    [this](const char* line, std::size_t size, bool) {
-                        sent.emplace_back(line, size);
-                        const int answer_byte = answer ? answer(sent.back()) : Answer_ACK;
-                        if (answer_byte >= 0)
-                            reply.Deliver(static_cast<std::uint8_t>(answer_byte));
-                        return true;
-                    },
+            },
+            [this](const char* line, std::size_t size, bool, bool, std::chrono::milliseconds answer_wait) {
+                sent.emplace_back(line, size);
+                const int answer_byte = answer ? answer(sent.back()) : Answer_ACK;
+                if (answer_byte >= 0)
+                    return Line_Exchange {Line_Exchange::End::Answer, static_cast<std::uint8_t>(answer_byte)};
+                // Silence here; a late answer comes through the reply channel.
+                return Line_Exchange {reply.Event.Wait_For(answer_wait) ? Line_Exchange::End::Interrupted
+                                                                        : Line_Exchange::End::Silence};
             });
         monitor->Start();
     }
@@ -419,7 +420,9 @@ TEST_F(Monitoring_Thread_Test, BulkChangeServesTheWindowThreadAndSkipsTheRefusal
     std::atomic<bool> line_out {false};
     answer = [&](const std::string&) {
         line_out = true;
-        QTimer::singleShot(300, &window_object, [this] { reply.Deliver(Answer_NAK); });
+        // Asked for from the monitoring thread, which sends the line; the timer runs on the window thread.
+        QMetaObject::invokeMethod(&window_object,
+            [this] { QTimer::singleShot(300, &window_object, [this] { reply.Deliver(Answer_NAK); }); });
         return -1;
     };
     events.Append_Event(Event("1234", "1401", "001"));

@@ -10,11 +10,13 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 
 namespace {
 
@@ -72,6 +74,142 @@ TEST_F(Output_Link_Client_Test, ConnectedTickKeepsAConfirmedLink)
     link.Open_Clicked();
     Pump_Until([] { return false; }, 1200);
     EXPECT_EQ(link_state.load(), Link_Ready) << "a tick that finds the port up changes nothing";
+    link.Stop();
+}
+
+TEST_F(Output_Link_Client_Test, ConnectionHandedOverFromTheClientSocketCarriesLinesAndAnswers)
+{
+    link.Start();
+    ASSERT_TRUE(
+        Pump_Until([&] { return link.Client_Connected() && automation.hasPendingConnections(); }, 6000));
+    QTcpSocket* accepted = automation.nextPendingConnection();
+    ASSERT_NE(accepted, nullptr);
+
+    const std::string line = std::string("line") + char(0x14);
+    auto result = std::async(std::launch::async, [&] {
+        return link.Exchange_Line(
+            line.data(), line.size(), false, false, std::chrono::milliseconds(2000), reply.Event);
+    });
+    QByteArray received;
+    ASSERT_TRUE(Pump_Until(
+        [&] {
+            received += accepted->readAll();
+            return received.size() >= static_cast<int>(line.size());
+        },
+        3000));
+    EXPECT_EQ(received.toStdString(), line);
+    accepted->write(QByteArray(1, char(Answer_ACK)));
+    ASSERT_TRUE(Pump_Until(
+        [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 3000));
+    const Line_Exchange exchange = result.get();
+    EXPECT_EQ(exchange.How, Line_Exchange::End::Answer);
+    EXPECT_EQ(exchange.Answer, Answer_ACK);
+
+    // Closing the connection is noticed by a tick, which connects again at once.
+    accepted->close();
+    link.Open_Clicked();
+    ASSERT_TRUE(Pump_Until([&] { return automation.hasPendingConnections(); }, 3000));
+    // Without a connection a line finds none, and a heartbeat goes unanswered.
+    link.Stop();
+    ASSERT_FALSE(link.Client_Connected());
+    EXPECT_EQ(link.Exchange_Line(
+                      line.data(), line.size(), false, false, std::chrono::milliseconds(100), reply.Event)
+                  .How,
+        Line_Exchange::End::No_Connection);
+    EXPECT_EQ(
+        link.Exchange_Line(line.data(), line.size(), true, false, std::chrono::milliseconds(100), reply.Event)
+            .How,
+        Line_Exchange::End::Silence);
+}
+
+// The transport in server mode, with automation software connections from 127.0.0.1. The test's
+// own thread is the window thread; lines go out and are answered on a thread of their own, as the
+// monitoring thread's are.
+class Output_Link_Server_Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        Set_Default_Settings(settings);
+        settings.Out_Port_Type = 1;
+        settings.Mon_Server_Mode = 1;
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress(QHostAddress::LocalHost)));
+        settings.Mon_Port = probe.serverPort();
+    }
+
+    // Connects one more automation software; waits until the link holds the connection.
+    bool Connect(QTcpSocket& automation)
+    {
+        const int before = link.Server_Connection_Count();
+        return Pump_Until(
+            [&] {
+                if (automation.state() == QAbstractSocket::UnconnectedState)
+                    automation.connectToHost(QHostAddress(QHostAddress::LocalHost), settings.Mon_Port);
+                return link.Server_Connection_Count() > before;
+            },
+            6000);
+    }
+
+    std::future<Line_Exchange> Exchange(const std::string& line)
+    {
+        return std::async(std::launch::async, [this, line] {
+            return link.Exchange_Line(
+                line.data(), line.size(), false, true, std::chrono::milliseconds(2000), reply.Event);
+        });
+    }
+
+    QTemporaryDir folder;
+    Settings_Record settings {};
+    Comm_Port serial_port;
+    std::atomic<std::uint32_t> link_state {0};
+    Reply_Channel reply;
+    Log_Writer log {folder.path().toStdString() + "/", Log_Writer::Clock {}, nullptr};
+    Output_Link link {Output_Link::Links {settings, serial_port, link_state, reply, log}};
+};
+
+TEST_F(Output_Link_Server_Test, LineGoesToTheNewestConnectionAndItsAnswerComesBackOnTheSendingThread)
+{
+    link.Start();
+    QTcpSocket older, newest;
+    ASSERT_TRUE(Connect(older));
+    ASSERT_TRUE(Connect(newest));
+
+    const std::string line = std::string("5120001810001E40100000") + char(0x14);
+    std::future<Line_Exchange> result = Exchange(line);
+    QByteArray received;
+    ASSERT_TRUE(Pump_Until(
+        [&] {
+            received += newest.readAll();
+            return received.size() >= static_cast<int>(line.size());
+        },
+        3000));
+    EXPECT_EQ(received.toStdString(), line);
+    newest.write(QByteArray(1, char(Answer_ACK)));
+    ASSERT_TRUE(Pump_Until(
+        [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 3000));
+    const Line_Exchange exchange = result.get();
+    EXPECT_EQ(exchange.How, Line_Exchange::End::Answer);
+    EXPECT_EQ(exchange.Answer, Answer_ACK);
+    EXPECT_TRUE(older.readAll().isEmpty()) << "an older connection got the line";
+    link.Stop();
+}
+
+TEST_F(Output_Link_Server_Test, ClosedConnectionIsLetGoAtTheNextTickAndThenThereIsNone)
+{
+    link.Start();
+    QTcpSocket automation;
+    ASSERT_TRUE(Connect(automation));
+    automation.close();
+    // Noticed either by the sending thread (the line finds no connection) or at the next tick.
+    std::future<Line_Exchange> result = Exchange("line\x14");
+    ASSERT_TRUE(Pump_Until(
+        [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 3000));
+    EXPECT_EQ(result.get().How, Line_Exchange::End::No_Connection);
+    link.Open_Clicked();
+    ASSERT_TRUE(Pump_Until([&] { return link.Server_Connection_Count() == 0; }, 3000));
+    EXPECT_EQ(link_state.load() & Link_Port_Up, 0u);
     link.Stop();
 }
 
