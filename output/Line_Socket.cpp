@@ -77,13 +77,15 @@ Line_Socket::Wait_End Line_Socket::Await_Answer(
     const Clock::time_point end = Clock::now() + limit;
     bool silent_to_the_end = peer_gone.load();
     for (;;) {
-        if (give_up.Is_Set())
+        // A connection the window thread let go can bring no answer; that is no fault of the
+        // automation software's.
+        if (give_up.Is_Set() || dropped.load())
             return Wait_End::Given_Up;
         const auto left = Left_Until(end);
         if (left.count() == 0)
             return Wait_End::Silence;
         const auto slice = std::min(left, Check_Interval);
-        if (silent_to_the_end || dropped.load()) {
+        if (silent_to_the_end) {
             std::this_thread::sleep_for(slice);
             continue;
         }

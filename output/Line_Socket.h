@@ -40,7 +40,7 @@ public:
     enum class Wait_End { Answer, Silence, Given_Up };
     // Waits up to `limit` for an ACK or a NAK: only the first byte of each read counts, the rest
     // of the read is dropped with it. A connection that ends meanwhile stays silent to the end of
-    // the wait. Given_Up as soon as `give_up` is set.
+    // the wait. Given_Up as soon as `give_up` is set or the window thread lets the connection go.
     Wait_End Await_Answer(
         std::chrono::milliseconds limit, const Manual_Reset_Event& give_up, std::uint8_t& answer);
 

@@ -37,7 +37,9 @@ struct Line_Exchange
         Answer, // an ACK or a NAK came
         Silence, // nothing came within the answer wait
         No_Connection, // there was nothing to send on
-        Interrupted, // the reply channel was set meanwhile (the program ends): its byte counts
+        // The reply channel was set meanwhile (the program ends), or the window thread let the
+        // connection go: the channel's byte counts, 0 when none came.
+        Interrupted,
     };
     End How = End::Silence;
     std::uint8_t Answer = 0; // with End::Answer

@@ -63,8 +63,9 @@ public:
 
     // Monitoring thread: sends the line and waits up to `answer_wait` for its answer. Server mode
     // sends on the newest connection; client mode checks the connection except for the
-    // heartbeat, which counts as sent regardless. Interrupted as soon as `interrupt` is set. A
-    // line the system refuses, or one that finds no room within the answer wait, goes unanswered.
+    // heartbeat, which counts as sent regardless. Interrupted as soon as `interrupt` is set or
+    // the window thread lets the connection go. A line the system refuses, or one that finds no
+    // room within the answer wait, goes unanswered.
     Line_Exchange Exchange_Line(const char* line, std::size_t size, bool heartbeat, bool server_mode,
         std::chrono::milliseconds answer_wait, Manual_Reset_Event& interrupt);
 

@@ -137,6 +137,17 @@ TEST_F(Line_Socket_Test, SettingTheReplyChannelEndsTheWait)
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5000ms);
 }
 
+TEST_F(Line_Socket_Test, ConnectionLetGoByTheWindowThreadEndsTheWait)
+{
+    std::thread window_thread([this] {
+        std::this_thread::sleep_for(100ms);
+        socket->Drop();
+    });
+    std::uint8_t answer = 0;
+    EXPECT_EQ(socket->Await_Answer(10000ms, interrupt, answer), Wait_End::Given_Up);
+    window_thread.join();
+}
+
 TEST_F(Line_Socket_Test, PeerThatReadsNothingEndsTheWriteAtTheRoomWait)
 {
     // Far more than the two sockets' buffers hold.
