@@ -21,6 +21,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,6 +46,32 @@ std::string Line_For(const char* account, const char* zone)
 {
     return std::string("512003 18") + account + "E401" + "01" + zone + "\x14";
 }
+
+// The lines sent, written on the monitoring thread and read on the test's.
+class Sent_Lines
+{
+public:
+    void Add(const char* line, std::size_t size)
+    {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(line, size);
+    }
+    std::size_t size() const
+    {
+        std::lock_guard lock(mutex);
+        return lines.size();
+    }
+    bool empty() const { return size() == 0; }
+    std::string operator[](std::size_t index) const
+    {
+        std::lock_guard lock(mutex);
+        return index < lines.size() ? lines[index] : std::string();
+    }
+
+private:
+    mutable std::mutex mutex;
+    std::vector<std::string> lines;
+};
 
 // The monitoring thread over real stores in a temporary folder and a simulated automation
 // software behind the TCP sender: every line sent is recorded and answered by `answer`.
@@ -94,8 +121,8 @@ protected:
                     },
             },
             [this](const char* line, std::size_t size, bool, bool, std::chrono::milliseconds answer_wait) {
-                sent.emplace_back(line, size);
-                const int answer_byte = answer ? answer(sent.back()) : Answer_ACK;
+                sent.Add(line, size);
+                const int answer_byte = answer ? answer(std::string(line, size)) : Answer_ACK;
                 if (answer_byte >= 0)
                     return Line_Exchange {Line_Exchange::End::Answer, static_cast<std::uint8_t>(answer_byte)};
                 // Silence here; a late answer comes through the reply channel.
@@ -126,7 +153,7 @@ protected:
     std::atomic<std::uint32_t> link_state {0};
     Comm_Port serial_port;
     std::unique_ptr<Monitoring_Thread> monitor;
-    std::vector<std::string> sent;
+    Sent_Lines sent;
     std::vector<std::string> log;
     // The answer byte for a line, or -1 for silence.
     std::function<int(const std::string&)> answer;
@@ -231,19 +258,19 @@ TEST_F(Monitoring_Thread_Test, SilenceUnconfirmsTheLinkAndTheLineComesAgain)
 TEST_F(Monitoring_Thread_Test, AnswerForAnOverwrittenSlotDoesNotMarkTheNewEvent)
 {
     // While the line of slot 0 awaits its answer, 4096 new events wrap the ring onto slot 0.
-    bool wrapped = false;
+    std::atomic<bool> wrapped {false};
     answer = [&](const std::string& line) {
         if (!wrapped && line == Line_For("OLD1", "001")) {
-            wrapped = true;
             for (std::uint32_t i = 0; i < Event_Slot_Count; ++i)
                 events.Append_Event(Event("NEW1", "1401", "777"));
+            wrapped = true;
         }
         return line == Line_For("NEW1", "777") ? -1 : Answer_ACK; // hold the new ones back
     };
     events.Append_Event(Event("OLD1", "1401", "001"));
     link_state.store(Link_Port_Up);
     Start();
-    ASSERT_TRUE(Pump_Until([&] { return wrapped; }, 3000));
+    ASSERT_TRUE(Pump_Until([&] { return wrapped.load(); }, 3000));
     ASSERT_TRUE(Pump_Until([&] { return (events.Status(0) & Status_Saved) != 0; }, 3000));
     Pump_Until([] { return false; }, 300);
     EXPECT_EQ(events.Status(0) & Status_Reported, 0) << "the answer belonged to the overwritten event";
@@ -279,7 +306,7 @@ TEST_F(Monitoring_Thread_Test, EventsArrivingDuringASupervisionPassAreSavedBetwe
     for (int tick = 0; tick < 60; ++tick)
         objects.Supervision_Tick();
 
-    std::uint8_t status_at_second_line = 0xFF;
+    std::atomic<std::uint8_t> status_at_second_line {0xFF};
     answer = [&](const std::string&) {
         if (sent.size() == 1)
             events.Append_Event(Event("1234", "1401", "015")); // stored while the first line waits
@@ -292,7 +319,7 @@ TEST_F(Monitoring_Thread_Test, EventsArrivingDuringASupervisionPassAreSavedBetwe
     ASSERT_TRUE(Pump_Until([&] { return sent.size() >= 2; }, 5000));
     EXPECT_EQ(sent[0].substr(13, 5), "E3500");
     EXPECT_EQ(sent[1].substr(13, 5), "E3500");
-    EXPECT_EQ(status_at_second_line, Status_Used | Status_Saved);
+    EXPECT_EQ(status_at_second_line.load(), Status_Used | Status_Saved);
 }
 
 // Slot order holds even when the save walk passed a slot just before its event arrived: that
@@ -390,11 +417,13 @@ TEST_F(Monitoring_Thread_Test, BulkChangeWaitsForTheLineAwaitingItsAnswer)
     std::atomic<bool> line_out {false};
     std::jthread late_answer;
     answer = [&](const std::string&) {
-        line_out = true;
+        if (line_out)
+            return -1;
         late_answer = std::jthread([this] {
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
             reply.Deliver(Answer_ACK);
         });
+        line_out = true;
         return -1;
     };
     events.Append_Event(Event("1234", "1401", "001"));
@@ -421,8 +450,9 @@ TEST_F(Monitoring_Thread_Test, BulkChangeServesTheWindowThreadAndSkipsTheRefusal
     answer = [&](const std::string&) {
         line_out = true;
         // Asked for from the monitoring thread, which sends the line; the timer runs on the window thread.
-        QMetaObject::invokeMethod(&window_object,
-            [this] { QTimer::singleShot(300, &window_object, [this] { reply.Deliver(Answer_NAK); }); });
+        Window_Thread_Call(&window_object).Post([this] {
+            QTimer::singleShot(300, &window_object, [this] { reply.Deliver(Answer_NAK); });
+        });
         return -1;
     };
     events.Append_Event(Event("1234", "1401", "001"));
