@@ -1,5 +1,6 @@
 #include "output/Output_Link.h"
 
+#include "base/Descriptor_Server.h"
 #include "base/Settings_File.h"
 #include "base/Settings_Record.h"
 #include "output/Com_Ports.h"
@@ -9,7 +10,6 @@
 #include "store/Data_File.h"
 
 #include <QHostAddress>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -20,25 +20,6 @@ constexpr int Tick_Ms = 1000;
 constexpr int Clicked_Tick_Ms = 500;
 constexpr std::int32_t Connect_Wait_Ticks = 30;
 constexpr std::int32_t Error_Wait_Ticks = 10;
-
-// Hands every accepted descriptor over as it is, without a buffered socket object around it.
-class Descriptor_Server : public QTcpServer
-{
-public:
-    Descriptor_Server(QObject* parent, std::function<void(std::intptr_t)> accepted)
-        : QTcpServer(parent)
-        , on_accepted(std::move(accepted))
-    { }
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        on_accepted(static_cast<std::intptr_t>(descriptor));
-    }
-
-private:
-    std::function<void(std::intptr_t)> on_accepted;
-};
 
 QString Port_Text(std::int32_t port)
 {

@@ -1,6 +1,7 @@
 #include "receiver/Receiver_Port.h"
 
 #include "base/Data_Log_Time_Stamp.h"
+#include "base/Descriptor_Server.h"
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "receiver/DC09_Parse.h"
@@ -14,7 +15,6 @@
 #include <QDateTime>
 #include <QHostAddress>
 #include <QSocketNotifier>
-#include <QTcpServer>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,27 +51,6 @@ Receiver_Port::Peer Peer_Of(std::intptr_t descriptor)
     return peer;
 }
 
-// Hands every accepted descriptor to the port instead of wrapping it in a buffered socket object.
-class Descriptor_Server : public QTcpServer
-{
-public:
-    Descriptor_Server(QObject* parent, std::function<void(std::intptr_t)> accepted)
-        : QTcpServer(parent)
-        , on_accepted(std::move(accepted))
-    {
-        setListenBacklogSize(Listen_Backlog);
-    }
-
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        on_accepted(static_cast<std::intptr_t>(descriptor));
-    }
-
-private:
-    std::function<void(std::intptr_t)> on_accepted;
-};
-
 QString To_QString(std::string_view text)
 {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -88,6 +67,7 @@ Receiver_Port::Receiver_Port(Links links_, QObject* parent)
     , table(std::make_unique<DC09_Connection_Table>())
     , read_buffer(std::make_unique<char[]>(Read_Limit + 1))
 {
+    server->setListenBacklogSize(Listen_Backlog);
     timer->setInterval(Tick_Ms);
     connect(timer, &QTimer::timeout, this, &Receiver_Port::Timer_DC9Timer);
     // Out of descriptors the server pauses accepting instead of spinning; the tick resumes it.
