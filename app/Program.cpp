@@ -142,7 +142,7 @@ bool Program::Start(bool background_this_run)
 void Program::Create_Output_Side()
 {
     output_link
-        = std::make_unique<Output_Link>(Output_Link::Links {settings, *serial_port, link_state, reply, *log});
+        = std::make_unique<Output_Link>(Output_Link::Links {settings, *serial_port, link_state, *log});
     output_link->Set_View_Hooks({
         .Status_Text = [this](const QString& text) { window->Set_Out_Status(text); },
         .Beep = [] { System_Beep(); },

@@ -30,7 +30,7 @@ Monitoring_Thread::Monitoring_Thread(
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
 {
-    // The line may still need the window thread: a log line, the serial answer's.
+    // The line may still need the window thread: a log line on its way.
     return Serve_Window_Thread_Until([this] { return !line_outstanding.load(); }, limit);
 }
 

@@ -23,8 +23,8 @@ class Manual_Reset_Event;
 // The worker that keeps the event file current and delivers events to the automation software.
 // Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
 // is asked to end. At most one line is outstanding at any time. It never touches a window: what
-// it shows runs on the window thread. It writes its lines itself, and the answers reach it through
-// the reply channel from whoever reads them.
+// it shows runs on the window thread. It writes its lines itself; a TCP answer it reads itself too
+// (Tcp_Exchange), a serial one reaches it through the reply channel from the receive thread.
 class Monitoring_Thread
 {
 public:

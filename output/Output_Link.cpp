@@ -43,7 +43,7 @@ Output_Link::Output_Link(Links links_, QObject* parent)
 {
     timer->setInterval(First_Tick_Ms);
     connect(timer, &QTimer::timeout, this, &Output_Link::Timer_OutTimer);
-    connect(client, &QTcpSocket::errorOccurred, this, [this] { Socket_Error(client, true); });
+    connect(client, &QTcpSocket::errorOccurred, this, &Output_Link::Client_Socket_Error);
     connect(client, &QTcpSocket::connected, this, &Output_Link::Client_Connected_Now);
 }
 
@@ -343,16 +343,15 @@ void Output_Link::ServerSocket_OutClientConnect(std::intptr_t descriptor)
     Publish_Line_Targets();
 }
 
-void Output_Link::Socket_Error(QTcpSocket* socket, bool is_client)
+void Output_Link::Client_Socket_Error()
 {
     // The other side closing its end is a disconnection, not a fault.
-    if (socket->error() == QAbstractSocket::RemoteHostClosedError)
+    if (client->error() == QAbstractSocket::RemoteHostClosedError)
         return;
-    const QString text = socket->errorString();
+    const QString text = client->errorString();
     Log(QStringLiteral("Communication port error. ") + (text.isEmpty() ? QStringLiteral("?") : text),
         Log_Red);
-    if (is_client)
-        reconnect_countdown = Error_Wait_Ticks;
+    reconnect_countdown = Error_Wait_Ticks;
 }
 
 Line_Exchange Output_Link::Exchange_Line(const char* line, std::size_t size, bool heartbeat, bool server_mode,

@@ -36,7 +36,6 @@ public:
         Settings_Record& Settings;
         Comm_Port& Serial_Port;
         std::atomic<std::uint32_t>& Link_State;
-        Reply_Channel& Reply;
         Log_Writer& Log;
     };
 
@@ -90,7 +89,8 @@ private:
     void Drop_Client_Connection();
     // After every change of the connections: where the monitoring thread's next line goes.
     void Publish_Line_Targets();
-    void Socket_Error(QTcpSocket* socket, bool client);
+    // The client socket while it connects; once connected, the connection is no longer its.
+    void Client_Socket_Error();
     void Log(const QString& text, Log_Colour colour = Log_Black);
     void Status(const QString& text);
     void Beep();

@@ -24,13 +24,11 @@ public:
     // Queues work for the window thread without waiting for it.
     void Post(std::function<void()> work) const;
 
-    QObject* Target() const { return target; }
-
 private:
     QObject* target;
 };
 
-// For the window thread itself, when it must wait for a worker that may be handing it work (the
-// TCP answer to read, a log line): serves timers, sockets and hand-overs, but no
-// operator input, until `done` holds or `limit` has passed. True when `done` held.
+// For the window thread itself, when it must wait for a worker that may be handing it work (a log
+// line): serves timers, sockets and hand-overs, but no operator input, until `done` holds or
+// `limit` has passed. True when `done` held.
 bool Serve_Window_Thread_Until(const std::function<bool()>& done, std::chrono::milliseconds limit);
