@@ -12,17 +12,26 @@ using namespace std::chrono_literals;
 
 const std::string Heartbeat = Heartbeat_Text(1);
 
+// Starts the program as a TCP client of the simulated automation software, which listens; the
+// port, or 0 when the simulator cannot listen or the program did not start (session.problem).
+int Start_As_Client(Forwarding_Session& session, int heartbeat_period)
+{
+    const int port = session.simulator.Listen_Tcp();
+    if (port == 0)
+        return 0;
+    Settings_Record settings = Forwarding_Settings(heartbeat_period);
+    settings.Mon_Server_Mode = 0;
+    settings.Mon_Port = port;
+    return session.Start(settings) ? port : 0;
+}
+
 TEST(Forwarding_Links, ClientConnectsAndLinkIsTakenUpByALaterTick)
 {
     Forwarding_Session session;
     Automation_Simulator& simulator = session.simulator;
     Program_Runner& runner = session.runner;
-    const int port = simulator.Listen_Tcp();
-    ASSERT_NE(port, 0);
-    Settings_Record settings = Forwarding_Settings(30);
-    settings.Mon_Server_Mode = 0;
-    settings.Mon_Port = port;
-    ASSERT_TRUE(session.Start(settings)) << session.problem;
+    const int port = Start_As_Client(session, 30);
+    ASSERT_NE(port, 0) << session.problem;
 
     // The first transport tick, two seconds after the start, connects.
     const int connection = simulator.Wait_For_Accepted(6000);
@@ -57,13 +66,9 @@ TEST(Forwarding_Links, ClientReconnectsAfterTheListenerCameBackAndEventsFlowAgai
     Forwarding_Session session;
     Automation_Simulator& simulator = session.simulator;
     Program_Runner& runner = session.runner;
-    const int port = simulator.Listen_Tcp();
-    ASSERT_NE(port, 0);
     // A heartbeat in every cycle keeps a line under way around the drop.
-    Settings_Record settings = Forwarding_Settings(-1);
-    settings.Mon_Server_Mode = 0;
-    settings.Mon_Port = port;
-    ASSERT_TRUE(session.Start(settings)) << session.problem;
+    const int port = Start_As_Client(session, -1);
+    ASSERT_NE(port, 0) << session.problem;
     ASSERT_TRUE(runner.Wait_For_Log("Connection with automation software established.", 45000))
         << runner.Standard_Error();
     ASSERT_EQ(session.Send_Event(Event_Message("1234", "1401", "01", "015")), "ACK");
