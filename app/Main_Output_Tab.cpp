@@ -7,6 +7,7 @@
 #include "app/Main_Widgets.h"
 #include "base/Edit_Values.h"
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,7 +108,8 @@ void TMain_Form::Connect_Mon_Software_Page()
 
 void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 {
-    Record.Out_Port_Type = CheckBox_Mon_Port_Open_TCP->isChecked() ? 1 : 0;
+    Set_Transport(
+        Record, CheckBox_Mon_Port_Open_TCP->isChecked() ? Output_Transport::Tcp : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)
         Hooks.Out_Port_Open_Clicked();
     Refresh_Mon_OutExecute();
@@ -115,7 +117,8 @@ void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 
 void TMain_Form::CheckBox_Mon_Port_Open_SerialClick()
 {
-    Record.Out_Port_Type = CheckBox_Mon_Port_Open_Serial->isChecked() ? 2 : 0;
+    Set_Transport(Record,
+        CheckBox_Mon_Port_Open_Serial->isChecked() ? Output_Transport::Serial : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)
         Hooks.Out_Port_Open_Clicked();
     Refresh_Mon_OutExecute();
@@ -196,12 +199,12 @@ void TMain_Form::Refresh_Mon_OutExecute()
     LabeledEdit_Out_IP->setText(QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size())));
     LabeledEdit_Test_Heartbeat_Period->setText(QString::number(Record.Test_Heartbeat_Period));
 
-    const bool open = Record.Out_Port_Type == 1 || Record.Out_Port_Type == 2;
+    const Output_Transport transport = Transport_Of(Record);
+    const bool open = transport != Output_Transport::Closed;
     if (open) {
-        QCheckBox* chosen
-            = Record.Out_Port_Type == 1 ? CheckBox_Mon_Port_Open_TCP : CheckBox_Mon_Port_Open_Serial;
-        QCheckBox* other
-            = Record.Out_Port_Type == 1 ? CheckBox_Mon_Port_Open_Serial : CheckBox_Mon_Port_Open_TCP;
+        const bool tcp = transport == Output_Transport::Tcp;
+        QCheckBox* chosen = tcp ? CheckBox_Mon_Port_Open_TCP : CheckBox_Mon_Port_Open_Serial;
+        QCheckBox* other = tcp ? CheckBox_Mon_Port_Open_Serial : CheckBox_Mon_Port_Open_TCP;
         {
             // Unticking the other box must not store its "closed" over the open transport.
             const QSignalBlocker quiet(other);

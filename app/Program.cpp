@@ -15,13 +15,18 @@
 #include "output/Comm_Port.h"
 #include "output/Monitoring_Thread.h"
 #include "output/Output_Link.h"
+#include "output/Output_Serial.h"
+#include "output/Output_Tcp_Client.h"
+#include "output/Output_Tcp_Server.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
 #include "store/Event_log.h"
 #include "store/Id_list.h"
 #include "store/Object_Table.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -46,6 +51,33 @@ QString Host_IPv4(const QString& host)
     }
     return QStringLiteral("0.0.0.0");
 }
+
+// Keeps a flag equal to whether a window is visible, for the threads that ask. Only the showing and
+// hiding the program asks for count; a minimised window stays visible.
+class Visibility_Flag : public QObject
+{
+public:
+    Visibility_Flag(QWidget* watched, std::atomic<bool>& visible_)
+        : QObject(watched)
+        , visible(visible_)
+    {
+        visible.store(watched->isVisible(), std::memory_order_relaxed);
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (!event->spontaneous() && event->type() == QEvent::Show)
+            visible.store(true, std::memory_order_relaxed);
+        else if (!event->spontaneous() && event->type() == QEvent::Hide)
+            visible.store(false, std::memory_order_relaxed);
+        return false;
+    }
+
+private:
+    std::atomic<bool>& visible;
+};
 
 } // namespace
 
@@ -101,15 +133,15 @@ bool Program::Start(bool background_this_run)
         QCoreApplication::exit(0);
     };
 
+    Watch_Data_Log();
     receiver = std::make_unique<Receiver_Port>(
-        Receiver_Port::Links {settings, *events, *objects, object_changed, *log});
-    receiver->Set_View_Hooks({
-        .Status_Text = [this](const QString& text) { window->Set_Receiver_Status(text); },
-        .First_Tick = [this] { Write_Startup_Line(); },
-        .Data_Log_Visible = [this] { return window->Data_Log_Visible(); },
-        .Data_Log_Add = [this](const QString& line) { window->Data_Log_Add(line); },
-        .Beep = [] { System_Beep(); },
-    });
+        Receiver_Port::Links {settings, *events, *objects, object_changed, *log, raw_traffic_wanted});
+    connect(receiver.get(), &Receiver_Port::Status_Changed, this,
+        [this](const QString& text) { window->Set_Receiver_Status(text); });
+    connect(receiver.get(), &Receiver_Port::First_Tick, this, [this] { Write_Startup_Line(); });
+    connect(receiver.get(), &Receiver_Port::Raw_Traffic, this,
+        [this](const QString& line) { window->Data_Log_Add(line); });
+    connect(receiver.get(), &Receiver_Port::Fault_Beep, this, [] { System_Beep(); });
     window->Hooks.Receiver_Enable_Clicked = [this] { receiver->Port_Enable_Changed(); };
 
     Create_Store_Windows();
@@ -142,15 +174,15 @@ bool Program::Start(bool background_this_run)
 void Program::Create_Output_Side()
 {
     output_link
-        = std::make_unique<Output_Link>(Output_Link::Links {settings, *serial_port, link_state, *log});
-    output_link->Set_View_Hooks({
-        .Status_Text = [this](const QString& text) { window->Set_Out_Status(text); },
-        .Beep = [] { System_Beep(); },
-        .Play_Notification = [this] { Play_Notification(); },
-        .Message_Box
-        = [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); },
-        .Refresh_Mon_Out = [this] { window->Refresh_Mon_OutExecute(); },
-    });
+        = std::make_unique<Output_Link>(Output_Link::Links {settings, *serial_port, link_state, reply, *log});
+    connect(output_link.get(), &Output_Link::Status_Changed, this,
+        [this](const QString& text) { window->Set_Out_Status(text); });
+    connect(output_link.get(), &Output_Link::Fault_Beep, this, [] { System_Beep(); });
+    connect(output_link.get(), &Output_Link::Client_Connected, this, [this] { Play_Notification(); });
+    connect(output_link.get(), &Output_Link::Operator_Message, this,
+        [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); });
+    connect(output_link.get(), &Output_Link::Settings_Changed, this,
+        [this] { window->Refresh_Mon_OutExecute(); });
     window->Hooks.Out_Port_Open_Clicked = [this] { output_link->Open_Clicked(); };
     Wire_Serial_Page();
 
@@ -158,29 +190,32 @@ void Program::Create_Output_Side()
         = [this](const std::string& text, Log_Colour colour) { log->Log_Message(text, colour); };
     serial_receiver = std::make_unique<AT_Rec_Thread>(
         AT_Rec_Thread::Links {*serial_port, link_state, reply.Byte, reply.Event}, Window_Thread_Call(this),
-        AT_Rec_Thread::Window_Work {.Log = log_line, .Beep = [] { System_Beep(); }});
+        AT_Rec_Thread::Reports {.Log = log_line, .Fault_Beep = [] { System_Beep(); }});
 
-    monitor = std::make_unique<Monitoring_Thread>(
-        Monitoring_Thread::Links {settings, *events, *objects, store_gate, reply, link_state, *serial_port},
+    monitor = std::make_unique<Monitoring_Thread>(Monitoring_Thread::Links {settings, *events, *objects,
+                                                      store_gate, reply, link_state, raw_traffic_wanted},
         Window_Thread_Call(this),
-        Monitoring_Thread::Window_Work {
+        Monitoring_Thread::Reports {
             .Log = log_line,
-            .Beep = [] { System_Beep(); },
-            .Refresh_Event_List = [this] { events_window->Refresh_Log_GridExecute(); },
-            .Play_Notification = [this] { Play_Notification(); },
-            .Show_Answer =
+            .Fault_Beep = [] { System_Beep(); },
+            .Events_Saved = [this] { events_window->Refresh_Log_GridExecute(); },
+            .Link_Confirmed = [this] { Play_Notification(); },
+            .Answer_Received =
                 [this](std::uint8_t answer, std::chrono::system_clock::time_point when) {
-                    // Not awaited: the Data Log line waits its turn on the window thread. Not even
-                    // handed over while that window is closed: it would wake the window thread
-                    // once more for every line forwarded.
+                    // A minimised Data Log is still visible but takes no answer lines.
                     if (window->Data_Log_Maybe_Visible())
-                        Window_Thread_Call(this).Post([this, answer, when] { Show_Answer(answer, when); });
+                        Show_Answer(answer, when);
                 },
         },
-        [this](const char* line, std::size_t size, bool heartbeat, bool server_mode,
-            std::chrono::milliseconds answer_wait) {
-            return output_link->Exchange_Line(line, size, heartbeat, server_mode, answer_wait, reply.Event);
-        });
+        Monitoring_Thread::Transports {
+            output_link->Tcp_Server(), output_link->Tcp_Client(), output_link->Serial()});
+}
+
+void Program::Watch_Data_Log()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("Form_Log_Test"))
+            new Visibility_Flag(widget, raw_traffic_wanted);
 }
 
 void Program::Show_Answer(std::uint8_t answer, std::chrono::system_clock::time_point when)

@@ -58,6 +58,7 @@ public:
 
 private:
     void Write_Startup_Line();
+    void Watch_Data_Log();
     void Enter_Start_Mode(bool background_this_run);
     void Create_Output_Side();
     void Create_Store_Windows();
@@ -78,6 +79,9 @@ private:
     Manual_Reset_Event store_gate {true};
     Reply_Channel reply;
     std::atomic<std::uint32_t> link_state {0};
+    // Follows whether the Data Log window is visible, for the receiver port and the monitoring
+    // thread, which format and hand over raw traffic only while it is.
+    std::atomic<bool> raw_traffic_wanted {false};
     std::mutex object_lock;
     Auto_Reset_Event object_changed;
 

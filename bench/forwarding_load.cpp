@@ -8,6 +8,7 @@
 #include "tests/support/Forwarding_Session.h"
 
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 
 #include <QCoreApplication>
 
@@ -159,7 +160,7 @@ public:
                 return Fail("no pseudo-terminal for the serial line");
             // The serial output opens on the first transport tick, connected or not: the backlog
             // phase then only measures what piles up during start-up.
-            settings.Out_Port_Type = 2;
+            Set_Transport(settings, Output_Transport::Serial);
             return session.Start(settings) || Fail(session.problem);
         }
         settings.Mon_Port = Pick_Free_Port();

@@ -7,10 +7,10 @@
 #include <exception>
 #include <string>
 
-AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Window_Work work_)
+AT_Rec_Thread::AT_Rec_Thread(Links links_, Window_Thread_Call window_call_, Reports reports_)
     : links(links_)
     , window_call(window_call_)
-    , work(std::move(work_))
+    , reports(std::move(reports_))
 { }
 
 void AT_Rec_Thread::Execute(std::stop_token stop)
@@ -56,10 +56,10 @@ void AT_Rec_Thread::Report_Error(std::int32_t system_code, std::stop_token stop)
     serial_error.store(system_code, std::memory_order_release);
     window_call.Run(
         [this, system_code] {
-            if (work.Log)
-                work.Log("Serial Port Error: " + std::to_string(system_code), Log_Red);
-            if (work.Beep)
-                work.Beep();
+            if (reports.Log)
+                reports.Log("Serial Port Error: " + std::to_string(system_code), Log_Red);
+            if (reports.Fault_Beep)
+                reports.Fault_Beep();
         },
         stop);
 }
@@ -68,8 +68,8 @@ void AT_Rec_Thread::Report_Failure(const std::string& text, std::stop_token stop
 {
     window_call.Run(
         [this, text] {
-            if (work.Log)
-                work.Log(text, Log_Red);
+            if (reports.Log)
+                reports.Log(text, Log_Red);
         },
         stop);
     Worker_Thread::Pause(Error_Pause_Ms, stop);

@@ -27,14 +27,14 @@ public:
         Manual_Reset_Event& Reply_Event;
     };
 
-    // Work for the window thread; each may stay empty.
-    struct Window_Work
+    // What happened, for the window thread, where each runs; each may stay empty.
+    struct Reports
     {
         std::function<void(const std::string& text, Log_Colour colour)> Log;
-        std::function<void()> Beep;
+        std::function<void()> Fault_Beep;
     };
 
-    AT_Rec_Thread(Links links, Window_Thread_Call window_call, Window_Work work);
+    AT_Rec_Thread(Links links, Window_Thread_Call window_call, Reports reports);
     AT_Rec_Thread(const AT_Rec_Thread&) = delete;
     AT_Rec_Thread& operator=(const AT_Rec_Thread&) = delete;
 
@@ -60,7 +60,7 @@ private:
 
     Links links;
     Window_Thread_Call window_call;
-    Window_Work work;
+    Reports reports;
     std::atomic<std::int32_t> serial_error {0};
     Worker_Thread worker; // last: it starts after, and is joined before, everything it uses
 };

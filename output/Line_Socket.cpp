@@ -127,3 +127,21 @@ Line_Socket::Health Line_Socket::Look(int& error) const
         return error == 0 ? Health::Closed_By_Peer : Health::Failed;
     return peer_gone.load() ? Health::Closed_By_Peer : Health::Open;
 }
+
+Line_Exchange Exchange_Line_On(Line_Socket& target, const char* line, std::size_t size,
+    std::chrono::milliseconds answer_wait, Manual_Reset_Event& interrupt)
+{
+    // The room wait is bounded by the answer wait, so a line to an automation software that
+    // reads nothing ends in a missing answer too.
+    target.Send(line, size, answer_wait);
+    std::uint8_t answer = 0;
+    switch (target.Await_Answer(answer_wait, interrupt, answer)) {
+    case Line_Socket::Wait_End::Answer:
+        return {Line_Exchange::End::Answer, answer};
+    case Line_Socket::Wait_End::Given_Up:
+        return {Line_Exchange::End::Interrupted};
+    case Line_Socket::Wait_End::Silence:
+        break;
+    }
+    return {Line_Exchange::End::Silence};
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/Link_State.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -52,6 +54,14 @@ public:
     Health Look(int& error) const;
     // The window thread lets the connection go: a write or a wait under way ends soon.
     void Drop() { dropped.store(true); }
+    // Looks, and lets the connection go unless it is still open.
+    Health Drop_If_Ended(int& error)
+    {
+        const Health health = Look(error);
+        if (health != Health::Open)
+            Drop();
+        return health;
+    }
     // True once the monitoring thread found it closed or failed.
     bool Peer_Gone() const { return peer_gone.load(); }
 
@@ -74,3 +84,8 @@ private:
     std::atomic<bool> dropped {false};
     std::atomic<bool> peer_gone {false};
 };
+
+// One line on `target` from the monitoring thread: sent, then its answer awaited up to
+// `answer_wait`, or until `interrupt` is set or the window thread lets the connection go.
+Line_Exchange Exchange_Line_On(Line_Socket& target, const char* line, std::size_t size,
+    std::chrono::milliseconds answer_wait, Manual_Reset_Event& interrupt);

@@ -30,15 +30,16 @@ struct Reply_Channel
     }
 };
 
-// How one TCP line ended, for the monitoring thread that sent it.
+// How one line ended, for the monitoring thread that sent it.
 struct Line_Exchange
 {
     enum class End {
         Answer, // an ACK or a NAK came
         Silence, // nothing came within the answer wait
         No_Connection, // there was nothing to send on
-        // The reply channel was set meanwhile (the program ends), or the window thread let the
-        // connection go: the channel's byte counts, 0 when none came.
+        // The reply channel was set meanwhile (the serial receive thread's answer, or the program
+        // ends), or the window thread let the TCP connection go: the channel's byte counts, 0
+        // when none came.
         Interrupted,
     };
     End How = End::Silence;

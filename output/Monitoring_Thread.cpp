@@ -1,8 +1,8 @@
 #include "output/Monitoring_Thread.h"
 
 #include "base/Sync_Events.h"
-#include "output/Comm_Port.h"
 #include "output/Link_State.h"
+#include "output/Output_Transport.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
@@ -21,11 +21,11 @@ std::int64_t Steady_Ms()
 } // namespace
 
 Monitoring_Thread::Monitoring_Thread(
-    Links links_, Window_Thread_Call window_call_, Window_Work work_, Tcp_Exchange exchange_tcp_)
+    Links links_, Window_Thread_Call window_call_, Reports reports_, Transports transports_)
     : links(links_)
     , window_call(window_call_)
-    , work(std::move(work_))
-    , exchange_tcp(std::move(exchange_tcp_))
+    , reports(std::move(reports_))
+    , transports(transports_)
 { }
 
 bool Monitoring_Thread::Wait_Until_No_Line(std::chrono::milliseconds limit) const
@@ -50,18 +50,18 @@ void Monitoring_Thread::Log(const std::string& text, Log_Colour colour, bool bee
 {
     window_call.Run(
         [this, text, colour, beep] {
-            if (work.Log)
-                work.Log(text, colour);
-            if (beep && work.Beep)
-                work.Beep();
+            if (reports.Log)
+                reports.Log(text, colour);
+            if (beep && reports.Fault_Beep)
+                reports.Fault_Beep();
         },
         stop);
 }
 
-void Monitoring_Thread::Refresh_Event_List(std::stop_token stop)
+void Monitoring_Thread::Report_Events_Saved(std::stop_token stop)
 {
-    if (work.Refresh_Event_List)
-        window_call.Run(work.Refresh_Event_List, stop);
+    if (reports.Events_Saved)
+        window_call.Run(reports.Events_Saved, stop);
 }
 
 bool Monitoring_Thread::Link_Ready() const
@@ -131,8 +131,8 @@ void Monitoring_Thread::Heartbeat_Step(std::stop_token stop)
     case Answer::Ack:
         if ((links.Link_State.load() & Link_Confirmed) == 0) {
             Log("Connection with automation software established.", Log_Black, false, stop);
-            if (work.Play_Notification)
-                window_call.Run(work.Play_Notification, stop);
+            if (reports.Link_Confirmed)
+                window_call.Run(reports.Link_Confirmed, stop);
         }
         links.Link_State.fetch_or(Link_Confirmed);
         break;
@@ -169,7 +169,7 @@ void Monitoring_Thread::Save_Pass(std::stop_token stop)
     if (saved.Result.Failed())
         Pause(Failure_Pause_Ms, stop);
     if (saved.File_Opened)
-        Refresh_Event_List(stop);
+        Report_Events_Saved(stop);
 }
 
 Monitoring_Thread::Next Monitoring_Thread::Supervision_Pass(std::stop_token stop)
@@ -275,21 +275,36 @@ void Monitoring_Thread::Event_Pass(std::stop_token stop)
     }
     if (pass.File_Opened()) {
         pass.Close();
-        Refresh_Event_List(stop);
+        Report_Events_Saved(stop);
     }
 }
 
-void Monitoring_Thread::Send_Serial(std::stop_token stop)
+Line_Exchange Monitoring_Thread::Exchange(std::size_t size, Line_Kind kind, std::stop_token stop)
 {
-    Comm_Port& port = links.Serial_Port;
-    // A closed port sends nothing; the answer wait then reports the missing answer.
-    if (!port.Is_Open())
-        return;
-    try {
-        port.Write(line);
-    } catch (const ECommError& error) {
-        Log("COM port error: " + std::to_string(error.System_Code), Log_Red, false, stop);
+    const auto answer_wait = std::chrono::milliseconds(Answer_Wait_Ms);
+    const bool heartbeat = kind == Line_Kind::Heartbeat;
+    switch (Transport_Of(settings)) {
+    case Output_Transport::Tcp:
+        return (settings.Mon_Server_Mode == 1 ? transports.Tcp_Server : transports.Tcp_Client)
+            .Exchange(line, size, heartbeat, answer_wait, stop);
+    case Output_Transport::Serial:
+        return transports.Serial.Exchange(line, size, heartbeat, answer_wait, stop);
+    case Output_Transport::Closed:
+        break;
     }
+    return Await_Reply_Channel(links.Reply, answer_wait);
+}
+
+void Monitoring_Thread::Hand_Over_Answer(std::uint8_t answer)
+{
+    // Not awaited: the answer's line waits its turn on the window thread. Not even handed over
+    // while nobody shows raw traffic: it would wake the window thread once more for every line
+    // forwarded.
+    if (!reports.Answer_Received || !links.Raw_Traffic_Wanted.load(std::memory_order_relaxed))
+        return;
+    window_call.Post([show = reports.Answer_Received, answer, when = std::chrono::system_clock::now()] {
+        show(answer, when);
+    });
 }
 
 Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
@@ -298,36 +313,22 @@ Monitoring_Thread::Answer Monitoring_Thread::Send_And_Await(
     links.Reply.Byte.store(0);
     links.Reply.Event.Reset();
 
-    const auto answer_wait = std::chrono::milliseconds(Answer_Wait_Ms);
     std::uint8_t answer = 0;
-    if (settings.Out_Port_Type == 1) {
-        // Sent and answered on this thread.
-        const Line_Exchange exchange = exchange_tcp ? exchange_tcp(line, size, kind == Line_Kind::Heartbeat,
-                                           settings.Mon_Server_Mode == 1, answer_wait)
-                                                    : Line_Exchange {Line_Exchange::End::No_Connection};
-        switch (exchange.How) {
-        case Line_Exchange::End::No_Connection:
-            links.Link_State.store(0);
-            return Answer::No_Connection;
-        case Line_Exchange::End::Silence:
-            return Answer::None;
-        case Line_Exchange::End::Answer:
-            answer = exchange.Answer;
-            break;
-        case Line_Exchange::End::Interrupted:
-            answer = links.Reply.Byte.load(std::memory_order_acquire);
-            break;
-        }
-    } else {
-        if (settings.Out_Port_Type == 2)
-            Send_Serial(stop);
-        // The serial receive thread delivers the answer.
-        if (!links.Reply.Event.Wait_For(answer_wait))
-            return Answer::None;
+    const Line_Exchange exchange = Exchange(size, kind, stop);
+    switch (exchange.How) {
+    case Line_Exchange::End::No_Connection:
+        links.Link_State.store(0);
+        return Answer::No_Connection;
+    case Line_Exchange::End::Silence:
+        return Answer::None;
+    case Line_Exchange::End::Answer:
+        answer = exchange.Answer;
+        break;
+    case Line_Exchange::End::Interrupted:
         answer = links.Reply.Byte.load(std::memory_order_acquire);
+        break;
     }
-    if (work.Show_Answer)
-        work.Show_Answer(answer, std::chrono::system_clock::now());
+    Hand_Over_Answer(answer);
     if (answer == Answer_ACK)
         return Answer::Ack;
     if (answer == Answer_NAK)

@@ -2,6 +2,7 @@
 
 #include "base/Log_Writer.h"
 #include "base/Settings_Record.h"
+#include "output/Line_Transport.h"
 #include "output/Link_State.h"
 #include "output/Report_Line.h"
 #include "output/Window_Thread_Call.h"
@@ -15,7 +16,6 @@
 #include <functional>
 #include <string>
 
-class Comm_Port;
 class Event_Store;
 class Object_Table;
 class Manual_Reset_Event;
@@ -23,8 +23,8 @@ class Manual_Reset_Event;
 // The worker that keeps the event file current and delivers events to the automation software.
 // Each cycle: heartbeat, save pass, supervision lines, event lines, then a 50 ms pause, until it
 // is asked to end. At most one line is outstanding at any time. It never touches a window: what
-// it shows runs on the window thread. It writes its lines itself; a TCP answer it reads itself too
-// (Tcp_Exchange), a serial one reaches it through the reply channel from the receive thread.
+// it reports runs on the window thread. It sends each line through the transport the settings
+// choose (Transports) and waits there for its answer.
 class Monitoring_Thread
 {
 public:
@@ -36,28 +36,33 @@ public:
         Manual_Reset_Event& Store_Gate;
         Reply_Channel& Reply;
         std::atomic<std::uint32_t>& Link_State;
-        Comm_Port& Serial_Port;
+        // Whether anyone shows raw traffic: while false, an answer is not even handed over.
+        const std::atomic<bool>& Raw_Traffic_Wanted;
     };
 
-    // Work for the window thread; each may stay empty.
-    struct Window_Work
+    // What happened, for the window thread, where each runs; each may stay empty.
+    struct Reports
     {
         std::function<void(const std::string& text, Log_Colour colour)> Log;
-        std::function<void()> Beep;
-        std::function<void()> Refresh_Event_List;
-        std::function<void()> Play_Notification;
-        // Not awaited: the Data Log line of an answer byte, with the time it arrived.
-        std::function<void(std::uint8_t answer, std::chrono::system_clock::time_point when)> Show_Answer;
+        std::function<void()> Fault_Beep;
+        // A save pass or a marking pass wrote the event file.
+        std::function<void()> Events_Saved;
+        // The automation software answered the first heartbeat of a link.
+        std::function<void()> Link_Confirmed;
+        // Not awaited: an answer byte, with the time it arrived, for the raw traffic.
+        std::function<void(std::uint8_t answer, std::chrono::system_clock::time_point when)> Answer_Received;
     };
 
-    // Runs on the monitoring thread: sends a line on the TCP connection that lines go to (the
-    // newest accepted one in server mode) and waits up to `answer_wait` for its answer, or until
-    // the reply channel's event is set.
-    using Tcp_Exchange = std::function<Line_Exchange(const char* line, std::size_t size, bool heartbeat,
-        bool server_mode, std::chrono::milliseconds answer_wait)>;
+    // The sides lines go through; Output_Transport::Tcp picks the server or the client by the
+    // cycle's Mon_Server_Mode. Closed sends nothing and only waits on the reply channel.
+    struct Transports
+    {
+        Line_Transport& Tcp_Server;
+        Line_Transport& Tcp_Client;
+        Line_Transport& Serial;
+    };
 
-    Monitoring_Thread(
-        Links links, Window_Thread_Call window_call, Window_Work work, Tcp_Exchange exchange_tcp);
+    Monitoring_Thread(Links links, Window_Thread_Call window_call, Reports reports, Transports transports);
     Monitoring_Thread(const Monitoring_Thread&) = delete;
     Monitoring_Thread& operator=(const Monitoring_Thread&) = delete;
 
@@ -91,18 +96,19 @@ private:
     void Event_Pass(std::stop_token stop);
     bool Unsaved(std::uint32_t slot) const;
     Answer Send_And_Await(std::size_t size, Line_Kind kind, std::stop_token stop);
-    void Send_Serial(std::stop_token stop);
+    Line_Exchange Exchange(std::size_t size, Line_Kind kind, std::stop_token stop);
+    void Hand_Over_Answer(std::uint8_t answer);
     bool Claim_Line();
     void Log(const std::string& text, Log_Colour colour, bool beep, std::stop_token stop);
     void Link_Error(const char* text, std::stop_token stop) { Log(text, Log_Red, true, stop); }
-    void Refresh_Event_List(std::stop_token stop);
+    void Report_Events_Saved(std::stop_token stop);
     static void Pause(int milliseconds, std::stop_token stop) { Worker_Thread::Pause(milliseconds, stop); }
     bool Link_Ready() const;
 
     Links links;
     Window_Thread_Call window_call;
-    Window_Work work;
-    Tcp_Exchange exchange_tcp;
+    Reports reports;
+    Transports transports;
     Report_Line line {};
     // This cycle's copy of the settings, taken on the window thread at its start.
     Settings_Record settings {};

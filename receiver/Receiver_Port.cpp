@@ -4,11 +4,11 @@
 #include "base/Descriptor_Server.h"
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
+#include "base/System_Error.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
 #include "receiver/Fill_Event_From_Frame.h"
 #include "receiver/Receiver_Socket.h"
-#include "store/Data_File.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
 
@@ -115,16 +115,14 @@ void Receiver_Port::Timer_DC9Timer()
 
     if (!first_tick_done) {
         first_tick_done = true;
-        if (view.First_Tick)
-            view.First_Tick();
+        emit First_Tick();
     }
 
     const bool wanted_open = links.Settings.DC9_Port_Enable == 1;
     if (wanted_open && server->isListening()) {
         server->resumeAccepting();
-        if (view.Status_Text)
-            view.Status_Text(QStringLiteral("Receiver port is open.  Connections: ")
-                + QString::number(connections.size()));
+        emit Status_Changed(
+            QStringLiteral("Receiver port is open.  Connections: ") + QString::number(connections.size()));
     } else if (wanted_open) {
         Open_Port();
     } else {
@@ -133,8 +131,7 @@ void Receiver_Port::Timer_DC9Timer()
             Log(QStringLiteral("Port ") + QString::number(links.Settings.DC9_Port)
                 + QStringLiteral(" closed."));
         }
-        if (view.Status_Text)
-            view.Status_Text(QStringLiteral("Receiver port closed."));
+        emit Status_Changed(QStringLiteral("Receiver port closed."));
     }
 
     std::vector<Connection*> expired;
@@ -169,8 +166,7 @@ void Receiver_Port::Open_Port()
         // Retried on the tick after next, 10 s from now, with one red line each time.
         timer->setInterval(Retry_Ms);
         Log(failure, Log_Red);
-        if (view.Beep)
-            view.Beep();
+        emit Fault_Beep();
         return;
     }
     Log(QStringLiteral("Port ") + QString::number(port) + QStringLiteral(" is open."));
@@ -282,13 +278,13 @@ void Receiver_Port::Send_Unsent(Connection& connection)
 
 void Receiver_Port::Data_Log_Feed(std::size_t size)
 {
-    if (!view.Data_Log_Visible || !view.Data_Log_Visible() || !view.Data_Log_Add)
+    if (!links.Raw_Traffic_Wanted.load(std::memory_order_relaxed))
         return;
     const QString stamp = QString::fromStdString(Data_Log_Time_Stamp(QTime::currentTime()));
     // The received text as it stands, up to its first zero byte.
     const QByteArray text(read_buffer.get(), static_cast<qsizetype>(::strnlen(read_buffer.get(), size)));
-    view.Data_Log_Add(QString());
-    view.Data_Log_Add(stamp + QStringLiteral("  ") + QString::fromLatin1(text));
+    emit Raw_Traffic(QString());
+    emit Raw_Traffic(stamp + QStringLiteral("  ") + QString::fromLatin1(text));
 }
 
 void Receiver_Port::Handle_Message(Connection& connection, std::size_t size)

@@ -6,8 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,22 +37,13 @@ public:
         Object_Table& Objects;
         Auto_Reset_Event& Object_Changed;
         Log_Writer& Log;
-    };
-
-    // What the window provides; every hook may stay empty.
-    struct View_Hooks
-    {
-        std::function<void(const QString&)> Status_Text; // status bar panel 0
-        std::function<void()> First_Tick; // writes the start-up line, once per run
-        std::function<bool()> Data_Log_Visible;
-        std::function<void(const QString&)> Data_Log_Add;
-        std::function<void()> Beep;
+        // Whether anyone shows raw traffic: while false, a received message is not even
+        // formatted for it.
+        const std::atomic<bool>& Raw_Traffic_Wanted;
     };
 
     Receiver_Port(Links links, QObject* parent = nullptr);
     ~Receiver_Port() override;
-
-    void Set_View_Hooks(View_Hooks hooks) { view = std::move(hooks); }
 
     // Enables Timer_DC9; the port opens on a tick, never here.
     void Start();
@@ -75,6 +66,15 @@ public:
     };
     const DC09_Connection_Table& Connection_Table() const { return *table; }
 
+    // Each is emitted on the window thread, inside the tick or read event it happened in.
+signals:
+    void Status_Changed(const QString& text);
+    // The first tick of the run: the start-up line is written once.
+    void First_Tick();
+    // A received message as text, preceded by an empty line, while raw traffic is wanted.
+    void Raw_Traffic(const QString& line);
+    void Fault_Beep();
+
 private:
     void Timer_DC9Timer();
     void Open_Port();
@@ -92,7 +92,6 @@ private:
     void Log(const QString& text, Log_Colour colour = Log_Black);
 
     Links links;
-    View_Hooks view;
     QTcpServer* server;
     QTimer* timer;
     // Open connections in the order they were accepted: the sweep closes the first match. Each

@@ -41,7 +41,7 @@ compile() { # source [extra flags...] -> $object in $out/obj
 
 echo "== compiling with $("$cxx" --version | head -n1)"
 store_sources=(Data_File.cpp Data_File_win32.cpp Event_Store.cpp Image_File.cpp Image_Writer.cpp Object_Table.cpp
-  Sync_Events.cpp File_Fault.cpp)
+  Sync_Events.cpp File_Fault.cpp System_Error_win32.cpp)
 win32_sources=(Comm_Port.cpp Comm_Port_win32.cpp Com_Ports.cpp Com_Ports_win32.cpp Line_Socket.cpp Line_Socket_win32.cpp Settings_Folder_win32.cpp
   Single_Instance_win32.cpp Virtual_Ports_win32.cpp)
 store_objects=()
@@ -73,6 +73,7 @@ done
 echo "== store tests"
 declare -A tests=(
   [base_sync_test]="Sync_Events_test.cpp"
+  [base_system_error_test]="System_Error_test.cpp"
   [store_data_file_test]="Data_File_test.cpp"
   [event_store_test]="Event_Store_test.cpp Event_Store_Failure_test.cpp"
   [object_table_test]="Object_Table_test.cpp Object_File_Failure_test.cpp"

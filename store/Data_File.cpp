@@ -96,8 +96,3 @@ bool File_Exists(const std::string& path)
     const std::u8string utf8(path.begin(), path.end());
     return std::filesystem::exists(std::filesystem::path(utf8), error);
 }
-
-std::string System_Error_Text(int error)
-{
-    return data_file_os::Error_Text(error);
-}

@@ -47,6 +47,3 @@ private:
 };
 
 bool File_Exists(const std::string& path);
-
-// The platform's description of an error code, as strerror or FormatMessage give it.
-std::string System_Error_Text(int error);

@@ -20,6 +20,5 @@ int Write(std::intptr_t handle, const void* buffer, std::size_t length);
 int Write_At(std::intptr_t handle, std::int64_t offset, const void* buffer, std::size_t length);
 bool Is_File_At(std::intptr_t handle, const std::string& path);
 int Close(std::intptr_t handle);
-std::string Error_Text(int error);
 
 } // namespace data_file_os

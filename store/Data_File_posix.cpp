@@ -2,7 +2,6 @@
 #include "store/Data_File_Os.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -120,14 +119,6 @@ int Close(std::intptr_t handle)
 {
     // No retry on EINTR: the descriptor is released either way on Linux.
     return ::close(Descriptor(handle)) == 0 ? 0 : errno;
-}
-
-std::string Error_Text(int error)
-{
-    char buffer[256] = {};
-    // The GNU variant may return a static text instead of filling the buffer.
-    const char* text = ::strerror_r(error, buffer, sizeof buffer);
-    return text ? std::string(text) : std::string();
 }
 
 } // namespace data_file_os

@@ -1,5 +1,6 @@
 #include "store/Event_Store.h"
 
+#include "base/System_Error.h"
 #include "store/Atomic_Bits.h"
 #include "store/Fixed_Text.h"
 #include "store/Image_File.h"

@@ -1,5 +1,6 @@
 #include "store/Object_Table.h"
 
+#include "base/System_Error.h"
 #include "store/Atomic_Bits.h"
 #include "store/Data_File.h"
 #include "store/Fixed_Text.h"

@@ -1,5 +1,7 @@
 #include "main_window_fixture.h"
 
+#include "output/Output_Transport.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -47,7 +49,7 @@ TEST_F(Output_Page_Test, TCP_Open_Locks_The_Transport_Settings)
 {
     auto* tcp = Find<QCheckBox>("CheckBox_Mon_Port_Open_TCP");
     QTest::mouseClick(tcp, Qt::LeftButton);
-    EXPECT_EQ(Settings.Out_Port_Type, 1);
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Tcp);
     EXPECT_EQ(Open_Clicks, 1);
     EXPECT_FALSE(Baud_Box_Usable);
     EXPECT_FALSE(Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial")->isEnabled());
@@ -57,7 +59,7 @@ TEST_F(Output_Page_Test, TCP_Open_Locks_The_Transport_Settings)
     EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
 
     QTest::mouseClick(tcp, Qt::LeftButton);
-    EXPECT_EQ(Settings.Out_Port_Type, 0);
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Closed);
     EXPECT_TRUE(Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial")->isEnabled());
     EXPECT_TRUE(Find<QWidget>("LabeledEdit_Mon_Port")->isEnabled());
     EXPECT_FALSE(Find<QPushButton>("BitBtn_Save")->isEnabled());
@@ -67,22 +69,22 @@ TEST_F(Output_Page_Test, Serial_Open_Stores_2_And_Closing_Stores_0)
 {
     auto* serial = Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial");
     QTest::mouseClick(serial, Qt::LeftButton);
-    EXPECT_EQ(Settings.Out_Port_Type, 2);
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Serial);
     EXPECT_FALSE(Find<QCheckBox>("CheckBox_Mon_Port_Open_TCP")->isEnabled());
     EXPECT_FALSE(Find<QCheckBox>("CheckBox_Mon_Port_Open_TCP")->isChecked());
     QTest::mouseClick(serial, Qt::LeftButton);
-    EXPECT_EQ(Settings.Out_Port_Type, 0);
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Closed);
     EXPECT_EQ(Open_Clicks, 2);
 }
 
 TEST_F(Output_Page_Test, A_Transport_Closed_From_Outside_Is_Shown_Closed)
 {
     QTest::mouseClick(Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial"), Qt::LeftButton);
-    Settings.Out_Port_Type = 0; // the serial port could not be opened
+    Set_Transport(Settings, Output_Transport::Closed); // the serial port could not be opened
     Form->Refresh_Mon_OutExecute();
     EXPECT_FALSE(Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial")->isChecked());
     EXPECT_TRUE(Find<QCheckBox>("CheckBox_Mon_Port_Open_TCP")->isEnabled());
-    EXPECT_EQ(Settings.Out_Port_Type, 0);
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Closed);
 }
 
 TEST_F(Output_Page_Test, Client_Mode_Makes_The_Address_Editable)

@@ -7,6 +7,7 @@
 #include "app/Program.h"
 #include "app/Virtual_Ports.h"
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 #include "tests/support/Forwarding_Session.h"
 
 #include <QAction>
@@ -171,7 +172,7 @@ TEST(Virtual_Ports, MenuMakesALinkedPairThatCarriesReportsToTheAutomationSoftwar
 
     Automation_Simulator& automation = session.simulator;
     ASSERT_TRUE(automation.Open_Serial_Device(end_1));
-    settings.Out_Port_Type = 2;
+    Set_Transport(settings, Output_Transport::Serial);
     settings.Test_Heartbeat_Period = 30;
     ASSERT_TRUE(session.Start(settings)) << session.problem;
     EXPECT_TRUE(runner.Wait_For_Log("Automation software port " + end_0 + " is open.", 6000))

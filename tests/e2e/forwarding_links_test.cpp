@@ -3,6 +3,7 @@
 // simulated automation software holds.
 
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 #include "tests/e2e/E2E_Common.h"
 #include "tests/support/Forwarding_Session.h"
 
@@ -115,7 +116,7 @@ TEST(Forwarding_Links, SerialLineOverPseudoTerminal)
     if (!path)
         GTEST_SKIP() << "no pseudo-terminals on this system";
     Settings_Record settings = Forwarding_Settings(30);
-    settings.Out_Port_Type = 2;
+    Set_Transport(settings, Output_Transport::Serial);
     ASSERT_TRUE(Set_Com_Port_Name(settings, *path));
     ASSERT_TRUE(session.Start(settings)) << session.problem;
 

@@ -2,6 +2,7 @@
 // lines and their acknowledgement in the event file, refusals and silence, link tests, a closed
 // output, and several automation software connections at once. The automation software is simulated.
 
+#include "output/Output_Transport.h"
 #include "tests/e2e/E2E_Common.h"
 #include "tests/support/Forwarding_Session.h"
 
@@ -152,7 +153,7 @@ TEST_F(Forwarding_Server, ClosedOutputSendsNothingButEventsAreSaved)
 {
     // Everything points at a listening automation software, but the output is closed.
     Settings_Record settings = Forwarding_Settings(1);
-    settings.Out_Port_Type = 0;
+    Set_Transport(settings, Output_Transport::Closed);
     settings.Mon_Server_Mode = 0;
     settings.Mon_Port = simulator.Listen_Tcp();
     ASSERT_NE(settings.Mon_Port, 0);

@@ -64,10 +64,10 @@ protected:
         Thread = std::make_unique<AT_Rec_Thread>(
             AT_Rec_Thread::Links {Port, Link_State, Reply_Byte, Reply_Event},
             Window_Thread_Call(&Window_Object),
-            AT_Rec_Thread::Window_Work {
+            AT_Rec_Thread::Reports {
                 .Log
                 = [this](const std::string& text, Log_Colour colour) { Logged.emplace_back(text, colour); },
-                .Beep = [this] { ++Beeps; },
+                .Fault_Beep = [this] { ++Beeps; },
             });
     }
 

@@ -1,7 +1,7 @@
 #include "base/Settings_File.h"
-#include "output/Comm_Port.h"
 #include "output/Link_State.h"
 #include "output/Monitoring_Thread.h"
+#include "output/Output_Transport.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -24,6 +25,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -73,8 +75,24 @@ private:
     std::vector<std::string> lines;
 };
 
+// A transport that runs `Run` on the monitoring thread for each line, and counts the lines.
+class Fake_Transport : public Line_Transport
+{
+public:
+    std::function<Line_Exchange(const char* line, std::size_t size, std::chrono::milliseconds answer_wait)>
+        Run;
+    std::atomic<int> Lines {0};
+
+    Line_Exchange Exchange(const char* line, std::size_t size, bool, std::chrono::milliseconds answer_wait,
+        std::stop_token) override
+    {
+        ++Lines;
+        return Run(line, size, answer_wait);
+    }
+};
+
 // The monitoring thread over real stores in a temporary folder and a simulated automation
-// software behind the TCP sender: every line sent is recorded and answered by `answer`.
+// software behind the transports: every line sent is recorded and answered by `answer`.
 class Monitoring_Thread_Test : public ::testing::Test
 {
 protected:
@@ -84,7 +102,7 @@ protected:
         events.Load_Event_File(Path("tarvel.dat"));
         objects.Load_Object_File(Path("latevn.dat"));
         Set_Default_Settings(settings);
-        settings.Out_Port_Type = 1;
+        Set_Transport(settings, Output_Transport::Tcp);
         settings.Test_Heartbeat_Period = 0; // the link is confirmed as soon as the port is up
     }
 
@@ -106,29 +124,33 @@ protected:
 
     void Start()
     {
+        const auto simulated = [this](const char* line, std::size_t size,
+                                   std::chrono::milliseconds answer_wait) {
+            sent.Add(line, size);
+            const int answer_byte = answer ? answer(std::string(line, size)) : Answer_ACK;
+            if (answer_byte >= 0)
+                return Line_Exchange {Line_Exchange::End::Answer, static_cast<std::uint8_t>(answer_byte)};
+            // Silence here; a late answer comes through the reply channel.
+            return Line_Exchange {reply.Event.Wait_For(answer_wait) ? Line_Exchange::End::Interrupted
+                                                                    : Line_Exchange::End::Silence};
+        };
+        for (Fake_Transport* transport : {&tcp_server, &tcp_client, &serial})
+            transport->Run = simulated;
         monitor = std::make_unique<Monitoring_Thread>(
-            Monitoring_Thread::Links {settings, events, objects, gate, reply, link_state, serial_port},
+            Monitoring_Thread::Links {settings, events, objects, gate, reply, link_state, raw_traffic_wanted},
             Window_Thread_Call(&window_object),
-            Monitoring_Thread::Window_Work {
+            Monitoring_Thread::Reports {
                 .Log = [this](const std::string& text, Log_Colour) { log.push_back(text); },
-                .Beep = {},
-                .Refresh_Event_List = {},
-                .Play_Notification = {},
-                .Show_Answer =
-                    [this](std::uint8_t, std::chrono::system_clock::time_point) {
+                .Fault_Beep = {},
+                .Events_Saved = {},
+                .Link_Confirmed = {},
+                .Answer_Received =
+                    [this](std::uint8_t answer_byte, std::chrono::system_clock::time_point) {
                         if (on_answer)
-                            on_answer();
+                            on_answer(answer_byte);
                     },
             },
-            [this](const char* line, std::size_t size, bool, bool, std::chrono::milliseconds answer_wait) {
-                sent.Add(line, size);
-                const int answer_byte = answer ? answer(std::string(line, size)) : Answer_ACK;
-                if (answer_byte >= 0)
-                    return Line_Exchange {Line_Exchange::End::Answer, static_cast<std::uint8_t>(answer_byte)};
-                // Silence here; a late answer comes through the reply channel.
-                return Line_Exchange {reply.Event.Wait_For(answer_wait) ? Line_Exchange::End::Interrupted
-                                                                        : Line_Exchange::End::Silence};
-            });
+            Monitoring_Thread::Transports {tcp_server, tcp_client, serial});
         monitor->Start();
     }
 
@@ -151,14 +173,15 @@ protected:
     Settings_Record settings {};
     Reply_Channel reply;
     std::atomic<std::uint32_t> link_state {0};
-    Comm_Port serial_port;
+    std::atomic<bool> raw_traffic_wanted {false};
+    Fake_Transport tcp_server, tcp_client, serial;
     std::unique_ptr<Monitoring_Thread> monitor;
     Sent_Lines sent;
     std::vector<std::string> log;
     // The answer byte for a line, or -1 for silence.
     std::function<int(const std::string&)> answer;
-    // Runs on the monitoring thread for every answer it receives; set before Start.
-    std::function<void()> on_answer;
+    // Runs on the window thread for every answer handed over; set before Start.
+    std::function<void(std::uint8_t answer)> on_answer;
 };
 
 TEST_F(Monitoring_Thread_Test, SavesWithoutTransportAndSendsOnceTheLinkIsUp)
@@ -361,9 +384,10 @@ TEST_F(Monitoring_Thread_Test, EventAppendedBehindTheSaveWalkStillGoesOutInSlotO
 TEST_F(Monitoring_Thread_Test, ExceptionInsideACycleIsLoggedAndDeliveriesGoOn)
 {
     std::atomic<int> answers {0};
-    on_answer = [&answers] {
+    answer = [&answers](const std::string&) -> int {
         if (answers.fetch_add(1) == 0)
             throw std::runtime_error("answer display failed");
+        return Answer_ACK;
     };
     events.Append_Event(Event("1234", "1401", "015"));
     link_state.store(Link_Port_Up);
@@ -468,6 +492,89 @@ TEST_F(Monitoring_Thread_Test, BulkChangeServesTheWindowThreadAndSkipsTheRefusal
     EXPECT_LT(clock.elapsed(), 1500) << "the fence waited for the pause, or for the answer wait to run out";
     Pump_Until([&] { return !log.empty(); }, 3000);
     EXPECT_EQ(std::count(log.begin(), log.end(), "Link error (data): no ACK from automation software."), 0);
+}
+
+} // namespace
+
+namespace {
+
+// A line goes through the side the settings name, and through no other.
+struct Route
+{
+    Output_Transport Transport;
+    bool Server_Mode;
+    int Side; // 0 TCP server, 1 TCP client, 2 serial
+};
+
+class Monitoring_Thread_Route_Test : public Monitoring_Thread_Test,
+                                     public ::testing::WithParamInterface<Route>
+{
+};
+
+TEST_P(Monitoring_Thread_Route_Test, LineGoesThroughTheSideTheSettingsName)
+{
+    Set_Transport(settings, GetParam().Transport);
+    settings.Mon_Server_Mode = GetParam().Server_Mode ? 1 : 0;
+    events.Append_Event(Event("1111", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return events.Status(0) == 7; }, 3000));
+    const Fake_Transport* sides[] = {&tcp_server, &tcp_client, &serial};
+    for (int side = 0; side < 3; ++side)
+        EXPECT_EQ(sides[side]->Lines.load(), side == GetParam().Side ? 1 : 0) << "side " << side;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, Monitoring_Thread_Route_Test,
+    ::testing::Values(Route {Output_Transport::Tcp, true, 0}, Route {Output_Transport::Tcp, false, 1},
+        Route {Output_Transport::Serial, true, 2}));
+
+// A closed transport sends nothing and waits out the answer wait: the line goes unanswered.
+TEST_F(Monitoring_Thread_Test, ClosedTransportSendsNothingAndTheLineGoesUnanswered)
+{
+    Set_Transport(settings, Output_Transport::Closed);
+    events.Append_Event(Event("4444", "1401", "004"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until(
+        [&] {
+            return std::count(log.begin(), log.end(), "Link error (data): no ACK from automation software.")
+                == 1;
+        },
+        Monitoring_Thread::Answer_Wait_Ms + 2000));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(events.Status(0), Status_Used | Status_Saved);
+}
+
+// An answer reaches the raw traffic on the window thread, and only while someone wants it.
+TEST_F(Monitoring_Thread_Test, AnswersAreHandedOverOnlyWhileRawTrafficIsWanted)
+{
+    // Shared with the handler, which may still run while the fixture stops the thread.
+    struct Shown
+    {
+        std::vector<std::uint8_t> Answers; // the window thread's alone
+        bool Off_Window_Thread = false;
+    };
+    const auto shown = std::make_shared<Shown>();
+    on_answer = [shown, window_thread = std::this_thread::get_id()](std::uint8_t answer_byte) {
+        if (std::this_thread::get_id() != window_thread)
+            shown->Off_Window_Thread = true;
+        shown->Answers.push_back(answer_byte);
+    };
+    answer = [](const std::string& line) {
+        return line.find("1111") != std::string::npos ? Answer_NAK : Answer_ACK;
+    };
+    events.Append_Event(Event("2222", "1401", "001"));
+    link_state.store(Link_Port_Up);
+    Start();
+    ASSERT_TRUE(Pump_Until([&] { return events.Status(0) == 7; }, 3000));
+    Pump_Until([] { return false; }, 200);
+    EXPECT_TRUE(shown->Answers.empty()) << "handed over while nobody wanted raw traffic";
+
+    raw_traffic_wanted = true;
+    events.Append_Event(Event("1111", "1401", "002"));
+    ASSERT_TRUE(Pump_Until([&] { return !shown->Answers.empty(); }, 3000));
+    EXPECT_EQ(shown->Answers.front(), Answer_NAK);
+    EXPECT_FALSE(shown->Off_Window_Thread);
 }
 
 } // namespace

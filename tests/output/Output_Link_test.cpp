@@ -5,11 +5,15 @@
 #include "base/Sync_Events.h"
 #include "output/Comm_Port.h"
 #include "output/Link_State.h"
+#include "output/Output_Tcp_Client.h"
+#include "output/Output_Tcp_Server.h"
+#include "output/Output_Transport.h"
 #include "tests/support/Pump_Until.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -34,15 +38,17 @@ protected:
     {
         ASSERT_TRUE(folder.isValid());
         Set_Default_Settings(settings);
-        settings.Out_Port_Type = 1;
+        Set_Transport(settings, Output_Transport::Tcp);
     }
 
     // One line on the sending thread, in the mode the settings name.
     std::future<Line_Exchange> Exchange(const std::string& line)
     {
         return std::async(std::launch::async, [this, line] {
-            return link.Exchange_Line(
-                line.data(), line.size(), false, settings.Mon_Server_Mode == 1, 2000ms, interrupt);
+            Line_Transport& side = settings.Mon_Server_Mode == 1
+                ? static_cast<Line_Transport&>(link.Tcp_Server())
+                : link.Tcp_Client();
+            return side.Exchange(line.data(), line.size(), false, 2000ms, {});
         });
     }
 
@@ -76,9 +82,9 @@ protected:
     Settings_Record settings {};
     Comm_Port serial_port;
     std::atomic<std::uint32_t> link_state {0};
-    Manual_Reset_Event interrupt;
+    Reply_Channel reply;
     Log_Writer log {folder.path().toStdString() + "/", Log_Writer::Clock {}, nullptr};
-    Output_Link link {Output_Link::Links {settings, serial_port, link_state, log}};
+    Output_Link link {Output_Link::Links {settings, serial_port, link_state, reply, log}};
 };
 
 // Client mode, against a listening automation software.
@@ -102,7 +108,7 @@ TEST_F(Output_Link_Client_Test, PortBitIsSetWhateverTheMonitoringThreadLeftInThe
     link.Start();
     // The first tick connects; the connection is taken up by a later one.
     ASSERT_TRUE(Pump_Until([&] { return automation.hasPendingConnections(); }, 6000));
-    ASSERT_TRUE(Pump_Until([&] { return link.Client_Connected(); }, 3000));
+    ASSERT_TRUE(Pump_Until([&] { return link.Client_Is_Connected(); }, 3000));
     EXPECT_EQ(link_state.load(), 0u);
 
     // A heartbeat answered while the tick replaced the connection leaves the link confirmed
@@ -118,10 +124,16 @@ TEST_F(Output_Link_Client_Test, PortBitIsSetWhateverTheMonitoringThreadLeftInThe
 
 TEST_F(Output_Link_Client_Test, ConnectedTickKeepsAConfirmedLink)
 {
+    QSignalSpy connected(&link, &Output_Link::Client_Connected);
+    QSignalSpy status(&link, &Output_Link::Status_Changed);
     link.Start();
-    ASSERT_TRUE(Pump_Until([&] { return link.Client_Connected(); }, 6000));
+    ASSERT_TRUE(Pump_Until([&] { return link.Client_Is_Connected(); }, 6000));
+    EXPECT_EQ(connected.count(), 1);
     link.Open_Clicked();
     ASSERT_TRUE(Pump_Until([&] { return link_state.load() == Link_Port_Up; }, 3000));
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_EQ(status.first().at(0).toString(), QStringLiteral("Automation software server: not connected."));
+    EXPECT_EQ(status.last().at(0).toString(), QStringLiteral("Automation software server: connected."));
     link_state.fetch_or(Link_Confirmed);
     link.Open_Clicked();
     Pump_Until([] { return false; }, 1200);
@@ -133,7 +145,7 @@ TEST_F(Output_Link_Client_Test, ConnectionHandedOverFromTheClientSocketCarriesLi
 {
     link.Start();
     ASSERT_TRUE(
-        Pump_Until([&] { return link.Client_Connected() && automation.hasPendingConnections(); }, 6000));
+        Pump_Until([&] { return link.Client_Is_Connected() && automation.hasPendingConnections(); }, 6000));
     QTcpSocket* accepted = automation.nextPendingConnection();
     ASSERT_NE(accepted, nullptr);
 
@@ -150,10 +162,10 @@ TEST_F(Output_Link_Client_Test, ConnectionHandedOverFromTheClientSocketCarriesLi
     ASSERT_TRUE(Pump_Until([&] { return automation.hasPendingConnections(); }, 3000));
     // Without a connection a line finds none, and a heartbeat goes unanswered.
     link.Stop();
-    ASSERT_FALSE(link.Client_Connected());
-    EXPECT_EQ(link.Exchange_Line(line.data(), line.size(), false, false, 100ms, interrupt).How,
+    ASSERT_FALSE(link.Client_Is_Connected());
+    EXPECT_EQ(link.Tcp_Client().Exchange(line.data(), line.size(), false, 100ms, {}).How,
         Line_Exchange::End::No_Connection);
-    EXPECT_EQ(link.Exchange_Line(line.data(), line.size(), true, false, 100ms, interrupt).How,
+    EXPECT_EQ(link.Tcp_Client().Exchange(line.data(), line.size(), true, 100ms, {}).How,
         Line_Exchange::End::Silence);
 }
 
@@ -215,6 +227,49 @@ TEST_F(Output_Link_Server_Test, ClosedConnectionIsLetGoAtTheNextTickAndThenThere
     link.Open_Clicked();
     ASSERT_TRUE(Pump_Until([&] { return link.Server_Connection_Count() == 0; }, 3000));
     EXPECT_EQ(link_state.load() & Link_Port_Up, 0u);
+    link.Stop();
+}
+
+// The transport byte as stored: anything but 1 and 2 is a closed transport, on the timer too.
+TEST_F(Output_Link_Test, UnknownTransportByteReadsAndTicksAsClosed)
+{
+    for (const std::uint8_t stored : {0, 3, 255}) {
+        settings.Out_Port_Type = stored;
+        EXPECT_EQ(Transport_Of(settings), Output_Transport::Closed) << int(stored);
+    }
+    settings.Out_Port_Type = 1;
+    EXPECT_EQ(Transport_Of(settings), Output_Transport::Tcp);
+    Set_Transport(settings, Output_Transport::Serial);
+    EXPECT_EQ(settings.Out_Port_Type, 2);
+
+    settings.Out_Port_Type = 7;
+    link_state.store(Link_Ready);
+    QSignalSpy status(&link, &Output_Link::Status_Changed);
+    link.Start();
+    ASSERT_TRUE(Pump_Until([&] { return !status.isEmpty(); }, 4000));
+    EXPECT_EQ(status.first().at(0).toString(), QStringLiteral("Automation software port closed."));
+    EXPECT_EQ(link_state.load(), 0u);
+    link.Stop();
+}
+
+// A serial port that does not open closes the transport and tells the operator, once.
+TEST_F(Output_Link_Test, SerialPortThatDoesNotOpenClosesTheTransportAndTellsTheOperator)
+{
+    const std::string name = folder.filePath(QStringLiteral("no-such-tty")).toStdString();
+    ASSERT_TRUE(Set_Com_Port_Name(settings, name));
+    Set_Transport(settings, Output_Transport::Serial);
+    QSignalSpy message(&link, &Output_Link::Operator_Message);
+    QSignalSpy changed(&link, &Output_Link::Settings_Changed);
+    QSignalSpy beep(&link, &Output_Link::Fault_Beep);
+    link.Start();
+    ASSERT_TRUE(Pump_Until([&] { return !changed.isEmpty(); }, 4000));
+    ASSERT_EQ(message.count(), 1);
+    EXPECT_EQ(message.first().at(0).toString(),
+        QStringLiteral("Error opening ") + QString::fromStdString(name)
+            + QStringLiteral(". Port already in use?"));
+    EXPECT_EQ(beep.count(), 1);
+    EXPECT_EQ(Transport_Of(settings), Output_Transport::Closed);
+    EXPECT_FALSE(serial_port.Is_Open());
     link.Stop();
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -74,22 +73,6 @@ TEST(Data_File, FaultHookFailsTheChosenOperation)
     EXPECT_EQ(file.Seek(1), EOVERFLOW);
     EXPECT_EQ(file.Write("x", 1), 0);
     EXPECT_EQ(File_Faults::Count(File_Operation::Seek), 2);
-}
-
-TEST(Data_File, SystemErrorTextIsThePlatformText)
-{
-#ifdef _WIN32
-    // The system's own sentence, without the line break it comes with: it ends a log line.
-    for (const int error : {Not_Found_Error, Disk_Full_Error}) {
-        const std::string text = System_Error_Text(error);
-        ASSERT_FALSE(text.empty()) << error;
-        EXPECT_NE(text.back(), '\n') << error;
-        EXPECT_NE(text.back(), '\r') << error;
-    }
-#else
-    EXPECT_EQ(System_Error_Text(ENOENT), std::strerror(ENOENT));
-    EXPECT_EQ(System_Error_Text(ENOSPC), std::strerror(ENOSPC));
-#endif
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "Store_Test_Support.h"
+#include "base/System_Error.h"
 #include "store/Event_Store.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // when writing starts failing and one when it works again, and the file catches up then.
 
 #include "Store_Test_Support.h"
+#include "base/System_Error.h"
 #include "store/Object_Table.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "tests/support/Forwarding_Session.h"
 
+#include "output/Output_Transport.h"
 #include "store/Event_Record.h"
 
 #include <QThread>
@@ -64,7 +65,7 @@ std::size_t Count_Log_Lines(const Program_Runner& runner, std::string_view text)
 Settings_Record Forwarding_Settings(int heartbeat_period)
 {
     Settings_Record settings = Test_Default_Settings();
-    settings.Out_Port_Type = 1;
+    Set_Transport(settings, Output_Transport::Tcp);
     settings.Mon_Server_Mode = 1;
     settings.Test_Heartbeat_Period = heartbeat_period;
     return settings;
@@ -86,7 +87,7 @@ bool Forwarding_Session::Start_Server_Mode(Settings_Record settings, int connect
         mon_port = Pick_Free_Port();
         settings.Mon_Port = mon_port;
         settings.Mon_Server_Mode = 1;
-        settings.Out_Port_Type = 1;
+        Set_Transport(settings, Output_Transport::Tcp);
         if (!Start(settings))
             return false;
         if (runner.Port() != mon_port)
