@@ -7,6 +7,7 @@
 #include "store/Object_Table.h"
 #include "store/Store_Test_Support.h"
 #include "tests/support/Pump_Until.h"
+#include "tests/support/Test_Stores.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -98,9 +99,7 @@ class Monitoring_Thread_Test : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        events.Load_Event_File(Path("tarvel.dat"));
-        objects.Load_Object_File(Path("latevn.dat"));
+        ASSERT_TRUE(stores.Load());
         Set_Default_Settings(settings);
         Set_Transport(settings, Output_Transport::Tcp);
         settings.Test_Heartbeat_Period = 0; // the link is confirmed as soon as the port is up
@@ -117,10 +116,7 @@ protected:
         }
     }
 
-    std::string Path(const char* name) const
-    {
-        return folder.filePath(QString::fromLatin1(name)).toStdString();
-    }
+    std::string Path(const char* name) const { return stores.Path(name); }
 
     void Start()
     {
@@ -164,12 +160,12 @@ protected:
         return static_cast<std::uint8_t>(byte);
     }
 
-    QTemporaryDir folder;
+    Test_Stores stores;
+    QTemporaryDir& folder = stores.Folder;
     QObject window_object;
-    Manual_Reset_Event gate {true};
-    std::mutex object_lock;
-    Event_Store events {gate};
-    Object_Table objects {gate, object_lock};
+    Manual_Reset_Event& gate = stores.Gate;
+    Event_Store& events = stores.Events;
+    Object_Table& objects = stores.Objects;
     Settings_Record settings {};
     Reply_Channel reply;
     std::atomic<std::uint32_t> link_state {0};

@@ -3,20 +3,17 @@
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "base/Sync_Events.h"
-#include "store/Event_Store.h"
-#include "store/Object_Table.h"
 #include "tests/support/Pump_Until.h"
+#include "tests/support/Test_Stores.h"
 
 #include <QHostAddress>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 
 namespace {
 
@@ -27,19 +24,12 @@ class Receiver_Port_Test : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        events.Load_Event_File(Path("tarvel.dat"));
-        objects.Load_Object_File(Path("latevn.dat"));
+        ASSERT_TRUE(stores.Load());
         Set_Default_Settings(settings);
         QTcpServer probe;
         ASSERT_TRUE(probe.listen(QHostAddress(QHostAddress::LocalHost)));
         settings.DC9_Port = probe.serverPort();
         settings.DC9_Port_Enable = 1;
-    }
-
-    std::string Path(const char* name) const
-    {
-        return folder.filePath(QString::fromLatin1(name)).toStdString();
     }
 
     // Connects a communicator; true once it is connected.
@@ -54,17 +44,13 @@ protected:
             3000);
     }
 
-    QTemporaryDir folder;
-    Manual_Reset_Event gate {true};
-    std::mutex object_lock;
-    Event_Store events {gate};
-    Object_Table objects {gate, object_lock};
+    Test_Stores stores;
     Auto_Reset_Event object_changed;
     Settings_Record settings {};
-    Log_Writer log {folder.path().toStdString() + "/", Log_Writer::Clock {}, nullptr};
+    Log_Writer log {stores.Folder.path().toStdString() + "/", Log_Writer::Clock {}, nullptr};
     std::atomic<bool> raw_traffic_wanted {false};
-    Receiver_Port port {
-        Receiver_Port::Links {settings, events, objects, object_changed, log, raw_traffic_wanted}};
+    Receiver_Port port {Receiver_Port::Links {
+        settings, stores.Events, stores.Objects, object_changed, log, raw_traffic_wanted}};
 };
 
 TEST_F(Receiver_Port_Test, FirstTickComesOnceAndTheStatusFollowsThePort)
