@@ -45,7 +45,7 @@ public:
     {
         std::function<void(const std::string& text, Log_Colour colour)> Log;
         std::function<void()> Fault_Beep;
-        // A save pass or a marking pass wrote the event file.
+        // A save or marking pass had the event file open: stored states may have changed.
         std::function<void()> Events_Saved;
         // The automation software answered the first heartbeat of a link.
         std::function<void()> Link_Confirmed;

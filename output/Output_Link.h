@@ -58,7 +58,7 @@ public:
 
     // Each is emitted on the window thread, inside the tick or socket event it happened in.
 signals:
-    void Status_Changed(const QString& text); // status bar panel 1
+    void Status_Changed(const QString& text);
     void Fault_Beep();
     // The TCP client's connection to the automation software's server was made.
     void Client_Connected();
