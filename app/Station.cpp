@@ -124,8 +124,8 @@ void Station::Create_Output_Side()
         AT_Rec_Thread::Links {*serial_port, link_state, reply.Byte, reply.Event}, Window_Thread_Call(this),
         AT_Rec_Thread::Reports {.Log = log_line, .Fault_Beep = beep});
 
-    monitor = std::make_unique<Monitoring_Thread>(
-        Monitoring_Thread::Links {settings, *events, *objects, store_gate, reply, link_state, raw_traffic_wanted},
+    monitor = std::make_unique<Monitoring_Thread>(Monitoring_Thread::Links {settings, *events, *objects,
+                                                      store_gate, reply, link_state, raw_traffic_wanted},
         Window_Thread_Call(this),
         Monitoring_Thread::Reports {
             .Log = log_line,
@@ -133,10 +133,12 @@ void Station::Create_Output_Side()
             .Events_Saved = [this] { emit Events_Saved(); },
             .Link_Confirmed = [this] { emit Link_Established(); },
             // Runs on the window thread, posted there without waiting.
-            .Answer_Received = [this](std::uint8_t answer,
-                                   std::chrono::system_clock::time_point when) { Answer_Received(answer, when); },
+            .Answer_Received
+            = [this](std::uint8_t answer,
+                  std::chrono::system_clock::time_point when) { Answer_Received(answer, when); },
         },
-        Monitoring_Thread::Transports {output_link->Tcp_Server(), output_link->Tcp_Client(), output_link->Serial()});
+        Monitoring_Thread::Transports {
+            output_link->Tcp_Server(), output_link->Tcp_Client(), output_link->Serial()});
 }
 
 void Station::Answer_Received(std::uint8_t answer, std::chrono::system_clock::time_point when)
@@ -145,7 +147,8 @@ void Station::Answer_Received(std::uint8_t answer, std::chrono::system_clock::ti
         return;
     const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
     const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
-    emit Raw_Traffic(QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
+    emit Raw_Traffic(
+        QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
 }
 
 void Station::Receiver_Enable_Changed()

@@ -161,7 +161,10 @@ TEST_F(Station_Test, RawTrafficIsMadeOnlyWhileSomebodyShowsIt)
     QSignalSpy status(station.get(), &Station::Receiver_Status_Changed);
     QSignalSpy traffic(station.get(), &Station::Raw_Traffic);
     ASSERT_TRUE(Pump_Until(
-        [&] { return !status.isEmpty() && status.last().at(0).toString().startsWith(QStringLiteral("Receiver port is open")); },
+        [&] {
+            return !status.isEmpty()
+                && status.last().at(0).toString().startsWith(QStringLiteral("Receiver port is open"));
+        },
         5000));
     Test_Message message;
     message.sequence = "0001";
