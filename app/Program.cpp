@@ -1,25 +1,26 @@
 #include "app/Program.h"
 
-#include "app/Main_unit.h"
-#include "app/Message_Box.h"
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
-#include "app/Velmor_Application.h"
 #include "app/Virtual_Ports.h"
 #include "base/Data_Log_Time_Stamp.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
-#include "output/Com_settings.h"
 #include "output/Comm_Port.h"
 #include "output/Monitoring_Thread.h"
 #include "output/Output_Link.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
-#include "store/Event_log.h"
-#include "store/Id_list.h"
 #include "store/Object_Table.h"
+#include "store/Supervision_Timer.h"
+#include "ui/Event_List_Window.h"
+#include "ui/Main_Window.h"
+#include "ui/Message_Box.h"
+#include "ui/Object_List_Window.h"
+#include "ui/Serial_Settings_Dialog.h"
+#include "ui/Velmor_Application.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -290,7 +291,7 @@ void Program::End()
 
     store_gate.Reset();
     reply.Event.Set();
-    objects_window->Timer_Ping_Update->stop();
+    supervision->Stop();
     receiver->Stop();
     output_link->Stop();
 

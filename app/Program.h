@@ -24,6 +24,7 @@ class Monitoring_Thread;
 class Object_Table;
 class QTimer;
 class Receiver_Port;
+class Supervision_Timer;
 class TForm_Com_Settings;
 class TForm_Events;
 class TForm_Latest_Events;
@@ -86,8 +87,8 @@ private:
     std::unique_ptr<Object_Table> objects;
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<TMain_Form> window;
-    // The list windows live from start-up to the end, shown or not; the object list's timer drives
-    // the supervision.
+    // The supervision runs from start-up to the end; the list windows live as long, shown or not.
+    std::unique_ptr<Supervision_Timer> supervision;
     std::unique_ptr<TForm_Events> events_window;
     std::unique_ptr<TForm_Latest_Events> objects_window;
     TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it

@@ -1,9 +1,11 @@
-#include "app/Main_Widgets.h"
-#include "app/Main_unit.h"
-#include "app/Message_Box.h"
 #include "app/Program.h"
-#include "store/Event_log.h"
-#include "store/Id_list.h"
+#include "store/Supervision_Timer.h"
+// The program still puts the windows together itself, until the station takes its place.
+#include "ui/Event_List_Window.h"
+#include "ui/Main_Window.h"
+#include "ui/Main_Window_Look.h"
+#include "ui/Message_Box.h"
+#include "ui/Object_List_Window.h"
 
 namespace {
 
@@ -28,8 +30,10 @@ void Bring_Forward(QWidget* window)
 void Program::Create_Store_Windows()
 {
     events_window = std::make_unique<TForm_Events>(*events, Ask_With_Message_Box);
+    supervision = std::make_unique<Supervision_Timer>(*objects, object_changed);
     objects_window = std::make_unique<TForm_Latest_Events>(
-        *objects, object_changed, Ask_With_Message_Box, window->windowTitle());
+        *objects, *supervision, Ask_With_Message_Box, window->windowTitle());
+    supervision->Start();
     for (QWidget* list :
         {static_cast<QWidget*>(events_window.get()), static_cast<QWidget*>(objects_window.get())})
         list->setWindowIcon(Program_Icon());

@@ -1,6 +1,6 @@
 #include "app/Command_Line.h"
 #include "app/Program.h"
-#include "app/Velmor_Application.h"
+#include "ui/Velmor_Application.h"
 
 #include <cstdio>
 

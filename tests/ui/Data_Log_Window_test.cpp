@@ -1,0 +1,111 @@
+#include "ui/Data_Log_Window.h"
+#include "ui/Message_Box.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray File_Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+class Data_Log_Window_Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Folder.isValid());
+        Set_Message_Box_Hook({});
+        Window.Choose_Save_File = [this] { return Chosen; };
+    }
+
+    QTemporaryDir Folder;
+    QString Chosen;
+    TForm_Log_Test Window;
+};
+
+TEST_F(Data_Log_Window_Test, Collects_Only_While_Visible_And_Clear_Empties_It)
+{
+    Window.Add_Line(QStringLiteral("hidden"));
+    EXPECT_TRUE(Window.Lines().isEmpty());
+    Window.show();
+    EXPECT_EQ(Window.windowTitle(), QStringLiteral("Data Log"));
+    Window.Add_Line(QString());
+    Window.Add_Line(QStringLiteral("12:01:02:7  RX: 6"));
+    Window.hide();
+    Window.Add_Line(QStringLiteral("hidden again"));
+    EXPECT_EQ(Window.Lines(), QStringList({QString(), QStringLiteral("12:01:02:7  RX: 6")}));
+    Window.Clear1->trigger();
+    EXPECT_TRUE(Window.Lines().isEmpty());
+    EXPECT_TRUE(Window.Memo_Log_Test->toPlainText().isEmpty());
+}
+
+TEST_F(Data_Log_Window_Test, Save_Writes_The_Lines_And_Asks_Before_Overwriting)
+{
+    Window.show();
+    Window.Add_Line(QStringLiteral("one"));
+    Window.Add_Line(QStringLiteral("two"));
+    Chosen = Folder.filePath(QStringLiteral("traffic.txt"));
+    const int boxes = Message_Box_Count();
+    Window.Meniu_Log_Save->trigger();
+    EXPECT_EQ(Message_Box_Count(), boxes);
+    EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\n"));
+
+    Window.Add_Line(QStringLiteral("three"));
+    Set_Next_Message_Box_Answer(Box_Answer::No);
+    Window.Meniu_Log_Save->trigger();
+    EXPECT_EQ(
+        Last_Message_Box().Text, QStringLiteral("This file name already exist, do you want to override it?"));
+    EXPECT_EQ(Last_Message_Box().Title, QStringLiteral("File name already exist"));
+    EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\n"));
+
+    Set_Next_Message_Box_Answer(Box_Answer::Yes);
+    Window.Meniu_Log_Save->trigger();
+    EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\nthree\r\n"));
+}
+
+TEST_F(Data_Log_Window_Test, A_Cancelled_Dialog_Writes_Nothing)
+{
+    Window.show();
+    Window.Add_Line(QStringLiteral("one"));
+    const int boxes = Message_Box_Count();
+    Window.Meniu_Log_Save->trigger();
+    EXPECT_EQ(Message_Box_Count(), boxes);
+    EXPECT_TRUE(QDir(Folder.path()).isEmpty());
+}
+
+TEST_F(Data_Log_Window_Test, An_Unwritable_File_Is_Reported_And_The_Memo_Kept)
+{
+    Window.show();
+    Window.Add_Line(QStringLiteral("one"));
+    Chosen = Folder.filePath(QStringLiteral("no-such-folder/traffic.txt"));
+    EXPECT_FALSE(Window.Save_To_File(Chosen));
+    EXPECT_TRUE(Last_Message_Box().Text.contains(Chosen));
+    EXPECT_EQ(Window.Lines(), QStringList({QStringLiteral("one")}));
+}
+
+// /dev/full opens and takes the bytes into the buffer, then fails with "no space left" when they
+// reach it: the disk-full case that only the flush or the close can see.
+TEST_F(Data_Log_Window_Test, A_Full_Disk_Is_Reported_And_Not_Taken_For_Success)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full on this system";
+    Window.show();
+    Window.Add_Line(QStringLiteral("one"));
+    const int boxes = Message_Box_Count();
+    Set_Next_Message_Box_Answer(Box_Answer::Yes); // "already exist, override?"
+    EXPECT_FALSE(Window.Save_To_File(QStringLiteral("/dev/full")));
+    EXPECT_EQ(Message_Box_Count(), boxes + 2);
+    EXPECT_TRUE(Last_Message_Box().Text.startsWith(QStringLiteral("Cannot write file \"/dev/full\".")))
+        << Last_Message_Box().Text.toStdString();
+    EXPECT_EQ(Window.Lines(), QStringList({QStringLiteral("one")}));
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+#include "ui/Event_List_Model.h"
+
+#include "store/Atomic_Bits.h"
+#include "store/Event_Store.h"
+#include "ui/List_Cell_Text.h"
+
+Event_List_Model::Event_List_Model(const Event_Store& event_store, QObject* parent)
+    : List_Model(Event_List_Columns, Event_List_Header, parent)
+    , store(event_store)
+{ }
+
+QVariant Event_List_Model::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    const Event_Record& record = store.Slot(Event_Slot_Of_Row(next_slot, index.row()));
+    // A free slot has no row of its own: its place stays empty.
+    if (Load_Bits(record.Status) == 0)
+        return QString();
+    return Event_Cell_Text(record, index.column());
+}
+
+int Event_List_Model::Refresh()
+{
+    next_slot = store.Next_Slot() % Event_Slot_Count;
+    int used = 0;
+    for (std::uint32_t slot = 0; slot < Event_Slot_Count; ++slot)
+        used += store.Status(slot) != 0 ? 1 : 0;
+    count = used;
+    Show_Rows(used);
+    return count;
+}
