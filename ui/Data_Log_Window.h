@@ -25,18 +25,12 @@ public:
     void Add_Line(const QString& line);
     QStringList Lines() const;
 
-    void Meniu_Log_SaveClick();
-    void Clear1Click();
     // Save steps after the file dialog: the overwrite question, then the lines replace the file's
     // content. False when nothing was written.
     bool Save_To_File(const QString& path);
 
     // Picks the file to save to; empty means cancelled. Replaceable so tests need no dialog.
     std::function<QString()> Choose_Save_File;
-
-    QPlainTextEdit* Memo_Log_Test;
-    QAction* Meniu_Log_Save;
-    QAction* Clear1;
 
 signals:
     // Shown (true) or hidden (false): whether lines are taken.
@@ -47,6 +41,12 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void Meniu_Log_SaveClick();
+    void Clear1Click();
+
+    QPlainTextEdit* Memo_Log_Test;
+    QAction* Meniu_Log_Save;
+    QAction* Clear1;
     int Line_Count = 0;
     std::atomic<bool> Shown {false};
 };

@@ -17,15 +17,15 @@ public:
     ~TForm_Log() override;
 
     void Reload();
-    void Log_Menu_ClearClick();
-
-    QPlainTextEdit* Memo_Log;
-    QAction* Log_Menu_Clear;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void Log_Menu_ClearClick();
+
+    QPlainTextEdit* Memo_Log;
+    QAction* Log_Menu_Clear;
     Log_Writer& Writer;
     Log_Writer::Sink_Id Reload_Sink;
 };

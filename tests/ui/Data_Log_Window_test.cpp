@@ -1,9 +1,11 @@
 #include "ui/Data_Log_Window.h"
 #include "ui/Message_Box.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -26,6 +28,12 @@ protected:
         Window.Choose_Save_File = [this] { return Chosen; };
     }
 
+    void Trigger(const char* action) { Window.findChild<QAction*>(QLatin1String(action))->trigger(); }
+    QString Shown_Text() const
+    {
+        return Window.findChild<QPlainTextEdit*>(QStringLiteral("Memo_Log_Test"))->toPlainText();
+    }
+
     QTemporaryDir Folder;
     QString Chosen;
     TForm_Log_Test Window;
@@ -42,9 +50,22 @@ TEST_F(Data_Log_Window_Test, Collects_Only_While_Visible_And_Clear_Empties_It)
     Window.hide();
     Window.Add_Line(QStringLiteral("hidden again"));
     EXPECT_EQ(Window.Lines(), QStringList({QString(), QStringLiteral("12:01:02:7  RX: 6")}));
-    Window.Clear1->trigger();
+    Trigger("Clear1");
     EXPECT_TRUE(Window.Lines().isEmpty());
-    EXPECT_TRUE(Window.Memo_Log_Test->toPlainText().isEmpty());
+    EXPECT_TRUE(Shown_Text().isEmpty());
+}
+
+TEST_F(Data_Log_Window_Test, Says_When_It_Starts_And_Stops_Collecting)
+{
+    QSignalSpy changes(&Window, &TForm_Log_Test::Collecting_Changed);
+    Window.show();
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_TRUE(changes.at(0).at(0).toBool());
+    EXPECT_TRUE(Window.Maybe_Collecting());
+    Window.hide();
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_FALSE(changes.at(1).at(0).toBool());
+    EXPECT_FALSE(Window.Maybe_Collecting());
 }
 
 TEST_F(Data_Log_Window_Test, Save_Writes_The_Lines_And_Asks_Before_Overwriting)
@@ -54,20 +75,20 @@ TEST_F(Data_Log_Window_Test, Save_Writes_The_Lines_And_Asks_Before_Overwriting)
     Window.Add_Line(QStringLiteral("two"));
     Chosen = Folder.filePath(QStringLiteral("traffic.txt"));
     const int boxes = Message_Box_Count();
-    Window.Meniu_Log_Save->trigger();
+    Trigger("Meniu_Log_Save");
     EXPECT_EQ(Message_Box_Count(), boxes);
     EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\n"));
 
     Window.Add_Line(QStringLiteral("three"));
     Set_Next_Message_Box_Answer(Box_Answer::No);
-    Window.Meniu_Log_Save->trigger();
+    Trigger("Meniu_Log_Save");
     EXPECT_EQ(
         Last_Message_Box().Text, QStringLiteral("This file name already exist, do you want to override it?"));
     EXPECT_EQ(Last_Message_Box().Title, QStringLiteral("File name already exist"));
     EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\n"));
 
     Set_Next_Message_Box_Answer(Box_Answer::Yes);
-    Window.Meniu_Log_Save->trigger();
+    Trigger("Meniu_Log_Save");
     EXPECT_EQ(File_Bytes(Chosen), QByteArray("one\r\ntwo\r\nthree\r\n"));
 }
 
@@ -76,7 +97,7 @@ TEST_F(Data_Log_Window_Test, A_Cancelled_Dialog_Writes_Nothing)
     Window.show();
     Window.Add_Line(QStringLiteral("one"));
     const int boxes = Message_Box_Count();
-    Window.Meniu_Log_Save->trigger();
+    Trigger("Meniu_Log_Save");
     EXPECT_EQ(Message_Box_Count(), boxes);
     EXPECT_TRUE(QDir(Folder.path()).isEmpty());
 }

@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabBar>
@@ -262,13 +263,17 @@ TEST_F(Main_Shell_Test, One_Other_Key_First_Keeps_The_Data_Log_Hidden)
 
 TEST_F(Main_Shell_Test, The_Data_Log_Takes_Lines_Only_While_Visible)
 {
+    QSignalSpy collecting(Form.get(), &TMain_Form::Data_Log_Collecting_Changed);
     Form->Data_Log_Add(QStringLiteral("lost"));
     EXPECT_FALSE(Form->Data_Log_Visible());
     Form->show();
     QTest::keyClicks(Find<QTextEdit>("RichEdit_Log"), QStringLiteral("mur ok"));
     ASSERT_TRUE(Find<QAction>("Meniu_Log")->isVisible());
+    EXPECT_EQ(collecting.count(), 0);
     Find<QAction>("Meniu_Log")->trigger();
     ASSERT_TRUE(Form->Data_Log_Visible());
+    ASSERT_EQ(collecting.count(), 1) << "the window says when raw traffic is wanted";
+    EXPECT_TRUE(collecting.at(0).at(0).toBool());
     Form->Data_Log_Add(QString());
     Form->Data_Log_Add(QStringLiteral("10:00:00:5  frame"));
     ASSERT_NE(Form_Log_Test, nullptr);
@@ -278,6 +283,13 @@ TEST_F(Main_Shell_Test, The_Data_Log_Takes_Lines_Only_While_Visible)
     // Closing the main window leaves the Data Log as it is.
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(Form->Data_Log_Visible());
+    EXPECT_EQ(collecting.count(), 1);
+
+    ASSERT_NE(Form_Log_Test, nullptr);
+    Form_Log_Test->close();
+    ASSERT_EQ(collecting.count(), 2);
+    EXPECT_FALSE(collecting.at(1).at(0).toBool());
+    EXPECT_FALSE(Form->Data_Log_Maybe_Visible());
 }
 
 } // namespace
