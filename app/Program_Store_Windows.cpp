@@ -30,7 +30,8 @@ void Bring_Forward(QWidget* window)
 void Program::Create_Store_Windows()
 {
     events_window = std::make_unique<TForm_Events>(*events, Ask_With_Message_Box);
-    supervision = std::make_unique<Supervision_Timer>(*objects, object_changed);
+    // A child of the program as well, so its timer is found by name; the pointer deletes it first.
+    supervision = std::make_unique<Supervision_Timer>(*objects, object_changed, this);
     objects_window = std::make_unique<TForm_Latest_Events>(
         *objects, *supervision, Ask_With_Message_Box, window->windowTitle());
     supervision->Start();

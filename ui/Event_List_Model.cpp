@@ -9,15 +9,11 @@ Event_List_Model::Event_List_Model(const Event_Store& event_store, QObject* pare
     , store(event_store)
 { }
 
-QVariant Event_List_Model::data(const QModelIndex& index, int role) const
+QString Event_List_Model::Cell_Text(int row, int column) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
-        return {};
-    const Event_Record& record = store.Slot(Event_Slot_Of_Row(next_slot, index.row()));
+    const Event_Record& record = store.Slot(Event_Slot_Of_Row(next_slot, row));
     // A free slot has no row of its own: its place stays empty.
-    if (Load_Bits(record.Status) == 0)
-        return QString();
-    return Event_Cell_Text(record, index.column());
+    return Load_Bits(record.Status) == 0 ? QString() : Event_Cell_Text(record, column);
 }
 
 int Event_List_Model::Refresh()

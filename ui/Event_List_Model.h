@@ -18,9 +18,9 @@ public:
     int Refresh();
     int Event_Count() const { return count; }
 
-    QVariant data(const QModelIndex& index, int role) const override;
-
 private:
+    QString Cell_Text(int row, int column) const override;
+
     const Event_Store& store;
     std::uint32_t next_slot = 0; // as read by the last refresh
     int count = 0;

@@ -10,17 +10,10 @@
 
 namespace {
 
-const List_Window::Shape Events_Shape {
-    .Object_Name = "Form_Events",
-    .Caption = "Event List",
-    .Grid_Name = "StringGrid_Events",
-    .Minimize_Button = true,
-    .Client = {874, 511},
-    .Minimum = {800, 200},
-    .Scroll_Bar_Allowance = 25,
-    .Column_Width = Event_Column_Width,
-    .Count_Caption = "Events received: ",
-};
+// Window name, caption, grid name, minimise button, client and least size, scroll bar allowance,
+// column widths, count caption.
+const List_Window::Shape Events_Shape {"Form_Events", "Event List", "StringGrid_Events", true, {874, 511},
+    {800, 200}, 25, Event_Column_Width, "Events received: "};
 
 } // namespace
 

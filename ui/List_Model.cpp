@@ -23,6 +23,13 @@ QVariant List_Model::headerData(int section, Qt::Orientation orientation, int ro
     return header(section);
 }
 
+QVariant List_Model::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    return Cell_Text(index.row(), index.column());
+}
+
 void List_Model::Show_Rows(int wanted)
 {
     if (wanted < 1)

@@ -15,8 +15,11 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
 
 protected:
+    // The text of a body cell; empty where the row has no record.
+    virtual QString Cell_Text(int row, int column) const = 0;
     // Sets the row count (one empty body row when there is none) and tells the view that every
     // cell may have changed.
     void Show_Rows(int wanted);

@@ -8,14 +8,10 @@ Object_List_Model::Object_List_Model(const Object_Table& object_table, QObject* 
     , table(object_table)
 { }
 
-QVariant Object_List_Model::data(const QModelIndex& index, int role) const
+QString Object_List_Model::Cell_Text(int row, int column) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
-        return {};
-    const Object_Record& record = table.Object(static_cast<std::uint32_t>(index.row()));
-    if (record.Last_Time == 0)
-        return QString();
-    return Object_Cell_Text(record, index.column());
+    const Object_Record& record = table.Object(static_cast<std::uint32_t>(row));
+    return record.Last_Time == 0 ? QString() : Object_Cell_Text(record, column);
 }
 
 int Object_List_Model::Refresh()

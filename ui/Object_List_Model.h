@@ -14,8 +14,8 @@ public:
     // Counts the used positions and tells the view what changed; returns the count.
     int Refresh();
 
-    QVariant data(const QModelIndex& index, int role) const override;
-
 private:
+    QString Cell_Text(int row, int column) const override;
+
     const Object_Table& table;
 };

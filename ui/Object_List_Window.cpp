@@ -18,17 +18,10 @@
 
 namespace {
 
-const List_Window::Shape Objects_Shape {
-    .Object_Name = "Form_Latest_Events",
-    .Caption = "Object List",
-    .Grid_Name = "StringGrid_Latest_Events",
-    .Minimize_Button = false,
-    .Client = {777, 366},
-    .Minimum = {600, 200},
-    .Scroll_Bar_Allowance = 15,
-    .Column_Width = Object_Column_Width,
-    .Count_Caption = "Number of objects: ",
-};
+// Window name, caption, grid name, minimise button, client and least size, scroll bar allowance,
+// column widths, count caption.
+const List_Window::Shape Objects_Shape {"Form_Latest_Events", "Object List", "StringGrid_Latest_Events",
+    false, {777, 366}, {600, 200}, 15, Object_Column_Width, "Number of objects: "};
 const QColor Failed_Back(255, 0, 0);
 const QColor Failed_Selected_Fore(255, 255, 0);
 const QColor Selected_Back(250, 250, 250);

@@ -254,7 +254,8 @@ TEST_F(Bulk_Change_Program_Test, DeleteAllObjectsWaitsForTheHeldAnswerWithoutALi
 TEST_F(Bulk_Change_Program_Test, ListWindowsFollowTheMenuAndBackgroundModeAndSuperviseWhileHidden)
 {
     Start();
-    auto* supervision = Window("Form_Latest_Events")->findChild<QTimer*>(QStringLiteral("Timer_Ping_Update"));
+    // The program's, not the window's: it supervises whether the Object List exists or not.
+    auto* supervision = program->findChild<QTimer*>(QStringLiteral("Timer_Ping_Update"));
     ASSERT_NE(supervision, nullptr);
     EXPECT_TRUE(supervision->isActive()) << "the supervision runs from start-up, the window hidden";
     EXPECT_FALSE(Window("Form_Events")->isVisible());

@@ -1,5 +1,5 @@
 #include "ui/Data_Log_Window.h"
-#include "ui/Message_Box.h"
+#include "ui/Log_Window_Fixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -12,19 +12,12 @@
 
 namespace {
 
-QByteArray File_Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-class Data_Log_Window_Test : public ::testing::Test
+class Data_Log_Window_Test : public Log_Window_Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Folder.isValid());
-        Set_Message_Box_Hook({});
+        Log_Window_Test::SetUp();
         Window.Choose_Save_File = [this] { return Chosen; };
     }
 
@@ -34,7 +27,6 @@ protected:
         return Window.findChild<QPlainTextEdit*>(QStringLiteral("Memo_Log_Test"))->toPlainText();
     }
 
-    QTemporaryDir Folder;
     QString Chosen;
     TForm_Log_Test Window;
 };

@@ -1,5 +1,5 @@
 #include "base/Log_Writer.h"
-#include "ui/Message_Box.h"
+#include "ui/Log_Window_Fixture.h"
 #include "ui/System_Log_Window.h"
 
 #include <QAction>
@@ -11,21 +11,9 @@
 
 namespace {
 
-QByteArray File_Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-class System_Log_Window_Test : public ::testing::Test
+class System_Log_Window_Test : public Log_Window_Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Folder.isValid());
-        Set_Message_Box_Hook({});
-    }
-
     QString Log_File() const { return QString::fromStdString(Writer.Current_Log_File()); }
     QString Shown_Text() const
     {
@@ -33,7 +21,6 @@ protected:
     }
     void Clear() { Window.findChild<QAction*>(QStringLiteral("Log_Menu_Clear"))->trigger(); }
 
-    QTemporaryDir Folder;
     Log_Writer Writer {Folder.path().toStdString() + "/", {}, nullptr};
     TForm_Log Window {Writer};
 };
