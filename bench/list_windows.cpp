@@ -2,11 +2,12 @@
 // supervision timer asks for it, and one refresh followed by painting what it changed.
 
 #include "store/Event_Store.h"
-#include "store/Event_log.h"
 #include "store/Fixed_Text.h"
-#include "store/Id_list.h"
-#include "store/List_Grid.h"
 #include "store/Object_Table.h"
+#include "store/Supervision_Timer.h"
+#include "ui/Event_List_Window.h"
+#include "ui/List_Grid.h"
+#include "ui/Object_List_Window.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -65,6 +66,11 @@ Full_Stores& Stores()
     return stores;
 }
 
+List_Grid* Grid(QWidget& form, const char* name)
+{
+    return form.findChild<List_Grid*>(QString::fromLatin1(name));
+}
+
 template<typename Form> void Show(Form& form)
 {
     form.resize(1000, 600);
@@ -76,25 +82,28 @@ void Event_List_Refresh(benchmark::State& state)
 {
     TForm_Events form(Stores().events, {});
     Show(form);
+    List_Grid* grid = Grid(form, "StringGrid_Events");
     for (auto _ : state) {
         form.Refresh_Log_GridExecute();
         if (state.range(0) != 0)
-            form.StringGrid_Events->viewport()->repaint();
+            grid->viewport()->repaint();
     }
-    state.counters["rows"] = form.StringGrid_Events->model()->rowCount();
+    state.counters["rows"] = grid->model()->rowCount();
 }
 
 void Object_List_Refresh(benchmark::State& state)
 {
-    TForm_Latest_Events form(Stores().objects, Stores().object_changed, {}, QString());
+    // Never started: the benchmark refreshes by itself.
+    Supervision_Timer supervision(Stores().objects, Stores().object_changed);
+    TForm_Latest_Events form(Stores().objects, supervision, {}, QString());
     Show(form);
-    form.Timer_Ping_Update->stop(); // the benchmark refreshes by itself
+    List_Grid* grid = Grid(form, "StringGrid_Latest_Events");
     for (auto _ : state) {
         form.Refresh_ID_List_GridExecute();
         if (state.range(0) != 0)
-            form.StringGrid_Latest_Events->viewport()->repaint();
+            grid->viewport()->repaint();
     }
-    state.counters["rows"] = form.StringGrid_Latest_Events->model()->rowCount();
+    state.counters["rows"] = grid->model()->rowCount();
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 # Fails when a source file includes a folder its floor may not use: the ground (base/) uses no
 # subsystem, the stores only the ground, the receiver and the output the stores and the ground (and
-# not each other), and only the application shell uses everything. Run: cmake -DSOURCE_DIR=... -P
+# not each other), the station (app/) everything below it, and the windows (ui/) everything.
+# Nothing includes the windows. It also fails when a file outside ui/ includes a Qt Widgets or
+# Qt Multimedia header: WINDOW_HEADER_DIRS lists those modules' include folders, separated by "|".
+# Run: cmake -DSOURCE_DIR=... -DWINDOW_HEADER_DIRS=... -P
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_base "")
@@ -8,12 +11,35 @@ set(allowed_store base)
 set(allowed_receiver base store)
 set(allowed_output base store)
 set(allowed_app base store receiver output)
-set(folders base store receiver output app)
+set(allowed_ui base store receiver output app)
+set(folders base store receiver output app ui)
+
+string(REPLACE "|" ";" window_header_dirs "${WINDOW_HEADER_DIRS}")
+if(NOT window_header_dirs)
+  message(FATAL_ERROR "No Qt Widgets or Qt Multimedia include folder given (WINDOW_HEADER_DIRS)")
+endif()
+set(window_headers "")
+set(window_modules "")
+foreach(dir ${window_header_dirs})
+  file(GLOB names RELATIVE ${dir} ${dir}/*)
+  if(NOT names)
+    message(FATAL_ERROR "No headers in ${dir}")
+  endif()
+  list(APPEND window_headers ${names})
+  get_filename_component(module ${dir} NAME)
+  list(APPEND window_modules ${module})
+endforeach()
 
 set(violations "")
 foreach(folder ${folders})
   file(GLOB sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
   foreach(source ${sources})
+    file(RELATIVE_PATH relative ${SOURCE_DIR} ${source})
+    set(window_user FALSE)
+    if(folder STREQUAL "ui")
+      set(window_user TRUE)
+    endif()
+
     file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
     foreach(line ${includes})
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([a-z_]+)/.*" "\\1" target "${line}")
@@ -21,8 +47,19 @@ foreach(folder ${folders})
         continue()
       endif()
       if(NOT target IN_LIST allowed_${folder})
-        file(RELATIVE_PATH relative ${SOURCE_DIR} ${source})
         string(APPEND violations "  ${relative}: ${line}\n")
+      endif()
+    endforeach()
+
+    if(window_user)
+      continue()
+    endif()
+    file(STRINGS ${source} system_includes REGEX "^[ \t]*#[ \t]*include[ \t]*<[^>]+>")
+    foreach(line ${system_includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*<([^>]+)>.*" "\\1" header "${line}")
+      string(REGEX REPLACE "/.*" "" module "${header}")
+      if(header IN_LIST window_headers OR (header MATCHES "/" AND module IN_LIST window_modules))
+        string(APPEND violations "  ${relative}: ${line} (a window header outside ui/)\n")
       endif()
     endforeach()
   endforeach()

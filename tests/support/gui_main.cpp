@@ -1,4 +1,4 @@
-#include "app/Velmor_Application.h"
+#include "ui/Velmor_Application.h"
 
 #include <gtest/gtest.h>
 

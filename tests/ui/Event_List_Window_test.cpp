@@ -1,0 +1,183 @@
+#include "ui/Event_List_Window.h"
+#include "ui/List_Grid.h"
+#include "ui/List_Window_Fixture.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QLabel>
+
+#include <filesystem>
+
+namespace {
+
+class Event_List_Window_Test : public List_Window_Test
+{
+protected:
+    void Show()
+    {
+        form.show();
+        Set_Outer_Width(form, 1000, 600);
+    }
+
+    QString Cell(int row, int column) { return List_Window_Test::Cell(Model(), row, column); }
+    List_Grid* Grid() { return Find<List_Grid>(form, "StringGrid_Events"); }
+    QAction* Action(const char* name) { return Find<QAction>(form, name); }
+    const QAbstractItemModel* Model() { return Grid()->model(); }
+    int Rows() { return Model()->rowCount(); }
+    QString Status() { return Find<QLabel>(form, "StatusBar1_Panel_0")->text(); }
+
+    void Append(const std::string& account, const char* qualifier_event = "1401", int signal_quality = 255)
+    {
+        Event_Record record = Make_Event(account, 1765262000, qualifier_event);
+        record.Signal_Quality = signal_quality;
+        events.Append_Event(record);
+    }
+
+    TForm_Events form {events, Operator()};
+};
+
+TEST_F(Event_List_Window_Test, NewestEventComesFirstBeforeAndAfterTheRingWraps)
+{
+    Append("A0");
+    Append("A1");
+    Append("A2");
+    Show();
+    EXPECT_EQ(Cell(0, 3), QStringLiteral(" A2")) << "row 1 shows slot Next_Slot - 1";
+    EXPECT_EQ(Cell(2, 3), QStringLiteral(" A0"));
+    EXPECT_EQ(Rows(), 3) << "one body row per event, under the header row";
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 3"));
+
+    // 4106 events in all: slots 0..9 hold the last ten, Next_Slot is 10.
+    for (int i = 3; i < 4106; ++i)
+        Append("A" + std::to_string(i));
+    ASSERT_EQ(events.Next_Slot(), 10u);
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Rows(), 4096);
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 4096"));
+    EXPECT_EQ(Cell(0, 3), QStringLiteral(" A4105")) << "row 1: slot 9";
+    EXPECT_EQ(Cell(9, 3), QStringLiteral(" A4096")) << "row 10: slot 0";
+    EXPECT_EQ(Cell(10, 3), QStringLiteral(" A4095")) << "row 11: slot 4095";
+    EXPECT_EQ(Cell(4095, 3), QStringLiteral(" A10")) << "row 4096: slot 10, the oldest";
+}
+
+TEST_F(Event_List_Window_Test, CellTextsFollowTheirColumnRules)
+{
+    const std::int64_t time = 1765262000;
+    Append("1234", "1401", 100);
+    Append("5678", "NULL", 101);
+    Append("9999", "3602", 0);
+    Show();
+
+    // Newest first: 9999, 5678, 1234.
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(time);
+    EXPECT_EQ(Cell(2, 0), QStringLiteral("   ") + local.toString(QStringLiteral("HH:mm:ss yyyy-MM-dd")));
+    EXPECT_EQ(Cell(2, 1), QStringLiteral(" 01"));
+    EXPECT_EQ(Cell(2, 2), QStringLiteral(" 2"));
+    EXPECT_EQ(Cell(2, 4), QStringLiteral(" 1   401"));
+    EXPECT_EQ(Cell(2, 5), QStringLiteral(" 01"));
+    EXPECT_EQ(Cell(2, 6), QStringLiteral(" 003"));
+    EXPECT_EQ(Cell(2, 7), QStringLiteral(" 192.168.100.200"));
+    EXPECT_EQ(Cell(2, 8), QStringLiteral("100"));
+    EXPECT_EQ(Cell(2, 9), QStringLiteral("Unknown")) << "not yet saved";
+    EXPECT_EQ(Cell(1, 4), QStringLiteral(" PING"));
+    EXPECT_EQ(Cell(1, 8), QString()) << "101 is no signal quality";
+    EXPECT_EQ(Cell(1, 9), QStringLiteral("Not reportable"));
+    EXPECT_EQ(Cell(0, 4), QStringLiteral(" 3   602"));
+    EXPECT_EQ(Cell(0, 8), QStringLiteral("0"));
+
+    // A full 16-character address is read as 16 characters, never into the next field.
+    Event_Record full = Make_Event("1111", time);
+    Set_Fixed_Text_Full(full.IP_Address, "123.123.123.123X");
+    full.Signal_Quality = 255;
+    events.Append_Event(full);
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Cell(0, 7), QStringLiteral(" 123.123.123.123X"));
+    EXPECT_EQ(Cell(0, 8), QString()) << "255 means not reported";
+}
+
+TEST_F(Event_List_Window_Test, StatusColumnFollowsTheSavePassAndTheAcknowledgement)
+{
+    Append("1234");
+    Show();
+    events.Save_New_Events();
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Cell(0, 9), QStringLiteral("Pending"));
+    Event_File_Pass pass;
+    ASSERT_FALSE(events.Mark_Event_Reported(pass, 0).Failed());
+    pass.Close();
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Cell(0, 9), QStringLiteral("Reported"));
+}
+
+TEST_F(Event_List_Window_Test, ClearEventsAsksAndEmptiesOnlyOnOk)
+{
+    Append("1234");
+    Append("5678");
+    Show();
+
+    answer = false;
+    Action("Clear1")->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QStringLiteral("     Are you sure you want to delete all events?"));
+    EXPECT_EQ(asked[0].Title, QStringLiteral("Clear Events"));
+    EXPECT_EQ(asked[0].Buttons, Question_Buttons::Ok_Cancel);
+    EXPECT_EQ(Rows(), 2) << "Cancel changes nothing";
+    EXPECT_EQ(events.Next_Slot(), 2u);
+
+    answer = true;
+    Action("Clear1")->trigger();
+    EXPECT_EQ(Rows(), 1) << "one empty body row";
+    EXPECT_EQ(Cell(0, 3), QString());
+    EXPECT_EQ(Cell(0, 9), QString());
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 0"));
+    EXPECT_EQ(events.Next_Slot(), 0u);
+}
+
+TEST_F(Event_List_Window_Test, ClearEventsWithoutTheEventFileDoesNothing)
+{
+    Append("1234");
+    Show();
+    std::filesystem::remove(events.File_Path());
+    Action("Clear1")->trigger();
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(0, 3), QStringLiteral(" 1234")) << "not even memory is cleared";
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 1"));
+}
+
+TEST_F(Event_List_Window_Test, HiddenWindowIgnoresRefreshesAndShowingRebuilds)
+{
+    Append("1234");
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Status(), QString()) << "a hidden window does nothing";
+    Append("5678");
+    Show();
+    EXPECT_EQ(Rows(), 2);
+    EXPECT_EQ(Cell(0, 3), QStringLiteral(" 5678"));
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 2"));
+}
+
+TEST_F(Event_List_Window_Test, ColumnWidthsFollowTheWindowWidthAndTheScrollBar)
+{
+    Append("1234");
+    Show();
+    ASSERT_EQ(form.frameGeometry().width(), 1000);
+    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {160, 60, 60, 160, 80, 60, 60, 120, 50, 170}));
+
+    for (int i = 0; i < 200; ++i)
+        Append("A" + std::to_string(i));
+    form.Refresh_Log_GridExecute();
+    ASSERT_TRUE(Grid()->Vertical_Scroll_Bar_Shown());
+    // 975 wide: 16 % is 156, 6 % is 58, 8 % is 78, 12 % is 117, 5 % is 48, 17 % is 165.
+    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {156, 58, 58, 156, 78, 58, 58, 117, 48, 165}));
+    EXPECT_EQ(Grid()->width(), 975);
+}
+
+TEST_F(Event_List_Window_Test, ExportStaysDisabled)
+{
+    EXPECT_FALSE(Action("Menu_Events_Export")->isEnabled());
+    EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("Export"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Event List"));
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+#include "ui/Object_List_Window.h"
+
+#include "store/Object_Table.h"
+#include "store/Supervision_Timer.h"
+#include "ui/List_Cell_Text.h"
+#include "ui/List_Grid.h"
+#include "ui/Object_List_Model.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+
+#include <limits>
+
+namespace {
+
+// Window name, caption, grid name, minimise button, client and least size, scroll bar allowance,
+// column widths, count caption.
+const List_Window::Shape Objects_Shape {"Form_Latest_Events", "Object List", "StringGrid_Latest_Events",
+    false, {777, 366}, {600, 200}, 15, Object_Column_Width, "Number of objects: "};
+const QColor Failed_Back(255, 0, 0);
+const QColor Failed_Selected_Fore(255, 255, 0);
+const QColor Selected_Back(250, 250, 250);
+
+} // namespace
+
+QPixmap Trash_Icon()
+{
+    QPixmap icon(16, 16);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    const QColor outline(64, 64, 64);
+    const QColor body(160, 168, 176);
+    painter.setPen(outline);
+    painter.setBrush(body);
+    painter.drawRect(6, 1, 3, 1); // handle
+    painter.drawRect(2, 3, 11, 2); // lid
+    painter.drawRect(3, 5, 9, 9); // can
+    for (const int x : {5, 7, 10})
+        painter.drawLine(x, 7, x, 12);
+    return icon;
+}
+
+TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision_Timer& supervision_timer,
+    Ask_Operator ask_operator, QString caption_of_main_window, QWidget* parent)
+    : List_Window(Objects_Shape, new Object_List_Model(object_table), std::move(ask_operator), parent)
+    , table(object_table)
+    , supervision(supervision_timer)
+    , main_caption(std::move(caption_of_main_window))
+    , model(static_cast<Object_List_Model*>(Grid->model()))
+    , Image_Trash(Trash_Icon())
+{
+    QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("Delete all objects"));
+    connect(delete_all, &QAction::triggered, this, &TForm_Latest_Events::Menu_Delete_ObjectsClick);
+
+    Grid->setItemDelegate(
+        new List_Cell_Delegate([this](int row, bool selected) { return Row_Colours(row, selected); },
+            [this](QPainter* painter, const QRect& cell, const QModelIndex& index) {
+                Paint_Trash(painter, cell, index);
+            },
+            Grid));
+    connect(Grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current) {
+            if (!refreshing && current.isValid())
+                StringGrid_Latest_EventsSelectCell(current.column(), current.row() + 1);
+        });
+    connect(Grid, &List_Grid::Current_Cell_Pressed, this, [this](const QModelIndex& index) {
+        StringGrid_Latest_EventsSelectCell(index.column(), index.row() + 1);
+    });
+    connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TForm_Latest_Events::Place_Editor);
+
+    Edit_Tmr = new QLineEdit(Grid->viewport());
+    Edit_Tmr->setObjectName(QStringLiteral("Edit_Tmr"));
+    // Digits only: every change is stored at once, so no other character may reach the text.
+    Edit_Tmr->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,10}")), Edit_Tmr));
+    Edit_Tmr->setFrame(false);
+    Edit_Tmr->hide();
+    Edit_Tmr->installEventFilter(this);
+    connect(Edit_Tmr, &QLineEdit::textChanged, this, &TForm_Latest_Events::Edit_TmrChange);
+
+    Add_Status_Panel("StatusBar1_Panel_0", 1)->setMinimumWidth(50);
+    Place_On_Screen();
+
+    connect(&supervision, &Supervision_Timer::Objects_Changed, this, &TForm_Latest_Events::Objects_Changed);
+}
+
+bool TForm_Latest_Events::Has_Object(int row) const
+{
+    return row >= 0 && row < static_cast<int>(Object_Count)
+        && table.Object(static_cast<std::uint32_t>(row)).Account_Number[0] != '\0';
+}
+
+std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selected) const
+{
+    const QPalette& colours = Grid->palette();
+    const bool failed = row >= 0 && row < static_cast<int>(Object_Count)
+        && (table.Supervision_Flags(static_cast<std::uint32_t>(row)) & Flag_Failed) != 0;
+    if (failed)
+        return {selected ? Failed_Selected_Fore : colours.color(QPalette::HighlightedText), Failed_Back};
+    return {colours.color(QPalette::Text), selected ? Selected_Back : colours.color(QPalette::Base)};
+}
+
+void TForm_Latest_Events::Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+{
+    if (index.column() == Object_Trash_Column && Has_Object(index.row()))
+        painter->drawPixmap(cell.left() + 4, cell.top(), Image_Trash);
+}
+
+void TForm_Latest_Events::showEvent(QShowEvent* event)
+{
+    Edit_Tmr->hide();
+    List_Window::showEvent(event);
+}
+
+bool TForm_Latest_Events::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Edit_Tmr && event->type() == QEvent::FocusOut)
+        Edit_TmrExit();
+    return List_Window::eventFilter(watched, event);
+}
+
+void TForm_Latest_Events::Refresh_ID_List_GridExecute()
+{
+    Refresh_Rows();
+}
+
+int TForm_Latest_Events::Refresh_Model()
+{
+    refreshing = true;
+    const int count = model->Refresh();
+    refreshing = false;
+    Grid->viewport()->update();
+    return count;
+}
+
+void TForm_Latest_Events::Grid_Adjusted()
+{
+    Place_Editor();
+}
+
+void TForm_Latest_Events::Place_Editor()
+{
+    if (Edit_Tmr->isHidden() || selected_column != Object_Timeout_Column)
+        return;
+    Edit_Tmr->setGeometry(Grid->visualRect(model->index(selected_row - 1, selected_column)));
+}
+
+void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row)
+{
+    selected_row = row;
+    selected_column = column;
+    const int position = row - 1;
+    // A row without an object has no time-out to edit and nothing to delete.
+    if (column == Object_Timeout_Column && Has_Object(position)) {
+        {
+            const QSignalBlocker quiet(Edit_Tmr);
+            Edit_Tmr->setText(
+                QString::number(table.Object(static_cast<std::uint32_t>(position)).Ping_Timeout));
+        }
+        Edit_TmrChange();
+        Edit_Tmr->show();
+        Place_Editor();
+        Edit_Tmr->setFocus();
+        return;
+    }
+    Edit_Tmr->hide();
+    if (column != Object_Trash_Column || !Has_Object(position))
+        return;
+    const QString account = Object_Cell_Text(table.Object(static_cast<std::uint32_t>(position)), 1);
+    if (!Confirm(QStringLiteral("Delete object  ") + account + QStringLiteral(" ?"), main_caption,
+            Question_Buttons::Yes_No))
+        return;
+    table.Delete_Object(static_cast<std::uint32_t>(position));
+    Refresh_ID_List_GridExecute();
+}
+
+void TForm_Latest_Events::Edit_TmrChange()
+{
+    const QString text = Edit_Tmr->text();
+    if (text.isEmpty() || !Has_Object(selected_row - 1))
+        return;
+    // Ten digits may exceed 32 bits; the table clamps whatever it gets to the largest time-out.
+    const qulonglong minutes = text.toULongLong();
+    const auto limit = std::numeric_limits<std::uint32_t>::max();
+    table.Set_Ping_Timeout(static_cast<std::uint32_t>(selected_row - 1),
+        minutes > limit ? limit : static_cast<std::uint32_t>(minutes));
+}
+
+void TForm_Latest_Events::Edit_TmrExit()
+{
+    Refresh_ID_List_GridExecute();
+}
+
+void TForm_Latest_Events::Menu_Delete_ObjectsClick()
+{
+    if (!Confirm(QStringLiteral("     Are you sure you want to delete all objects?"), main_caption,
+            Question_Buttons::Ok_Cancel))
+        return;
+    // The change signal leaves the rows alone under an open editor; the operator asked for them.
+    if (supervision.Delete_All_Objects() && !Edit_Tmr->isHidden())
+        Refresh_ID_List_GridExecute();
+}
+
+void TForm_Latest_Events::Objects_Changed()
+{
+    // The operator is editing a time-out: the table is not rebuilt under the editor, and closing
+    // the editor rebuilds it.
+    if (Edit_Tmr->isHidden())
+        Refresh_ID_List_GridExecute();
+}

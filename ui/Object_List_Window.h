@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ui/List_Window.h"
+
+#include <QPixmap>
+
+class Object_List_Model;
+class Object_Table;
+class QLineEdit;
+class Supervision_Timer;
+
+// "Object List": one row per supervised account, failed ones in red, with the in-place time-out
+// editor and deletion. The supervision runs without it; the window shows what it changed.
+class TForm_Latest_Events : public List_Window
+{
+    Q_OBJECT
+public:
+    TForm_Latest_Events(Object_Table& table, Supervision_Timer& supervision, Ask_Operator ask,
+        QString main_caption, QWidget* parent = nullptr);
+
+    void Refresh_ID_List_GridExecute();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int Refresh_Model() override;
+    void Grid_Adjusted() override;
+    void StringGrid_Latest_EventsSelectCell(int column, int row);
+    void Edit_TmrChange();
+    void Edit_TmrExit();
+    void Menu_Delete_ObjectsClick();
+    void Objects_Changed();
+
+    std::pair<QColor, QColor> Row_Colours(int row, bool selected) const;
+    void Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
+    void Place_Editor();
+    bool Has_Object(int row) const;
+
+    Object_Table& table;
+    Supervision_Timer& supervision;
+    QString main_caption;
+    Object_List_Model* model;
+    QLineEdit* Edit_Tmr;
+    QPixmap Image_Trash;
+    int selected_row = -1;
+    int selected_column = -1;
+    // Rows removed by a refresh move the current cell; that is no choice of the operator's.
+    bool refreshing = false;
+};
+
+// The 16 x 16 trash can painted into the last column of every object's row.
+QPixmap Trash_Icon();
