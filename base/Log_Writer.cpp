@@ -66,8 +66,18 @@ void Log_Writer::Log_Message(std::string_view text, Log_Colour colour)
     // costs this line its place in the file.
     QFile file(Native_Path(Current_File));
     if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write(line.data(), static_cast<qint64>(line.size()));
-        file.write("\r\n", 2);
+        const qint64 line_size = static_cast<qint64>(line.size()) + 2;
+        if (file.size() + line_size <= File_Limit || colour == Log_Red) {
+            file.write(line.data(), static_cast<qint64>(line.size()));
+            file.write("\r\n", 2);
+        } else if (Full_File != Current_File) {
+            Full_File = Current_File;
+            const std::string notice = Format_Line(when,
+                "Log file reached its size limit of " + std::to_string(File_Limit)
+                    + " bytes for this month: only error lines are written to it from now on");
+            file.write(notice.data(), static_cast<qint64>(notice.size()));
+            file.write("\r\n", 2);
+        }
         file.close();
     }
 

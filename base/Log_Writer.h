@@ -46,6 +46,12 @@ public:
     // Never fails: a log file that can't be created or opened only loses this line.
     void Log_Message(std::string_view text, Log_Colour colour = Log_Black);
 
+    // A month's file stops growing at this size, so a flood of lines cannot fill the disk: the
+    // line that would pass it is replaced by one red line saying so, and after it only red lines
+    // (errors) are written to that file. The echo and the views still get every line.
+    static constexpr std::int64_t Default_File_Limit = 100 * 1024 * 1024;
+    void Set_File_Limit(std::int64_t bytes) { File_Limit = bytes; }
+
     // Full name of the current month's file; empty until the first line has been logged.
     const std::string& Current_Log_File() const { return Current_File; }
 
@@ -69,6 +75,8 @@ private:
     Clock Now;
     std::FILE* Echo;
     std::string Current_File;
+    std::int64_t File_Limit = Default_File_Limit;
+    std::string Full_File; // the file that reached its limit and said so
     std::vector<Attached_Sink> Sinks;
     Sink_Id Next_Sink_Id = 1;
 };

@@ -8,3 +8,11 @@ if(NOT WIN32)
   add_executable(dc09_churn ${CMAKE_CURRENT_LIST_DIR}/dc09_churn.cpp ${CMAKE_SOURCE_DIR}/tests/support/DC09_Test_Frames.cpp)
   target_link_libraries(dc09_churn PRIVATE velmor_options OpenSSL::Crypto)
 endif()
+
+# Hostile load: garbage, idle or short connections beside one real communicator. It starts the
+# program itself, so it needs the end-to-end support library of the tests.
+if(TARGET velmor_test_support AND NOT WIN32)
+  add_executable(dc09_hostile ${CMAKE_CURRENT_LIST_DIR}/dc09_hostile.cpp)
+  target_link_libraries(dc09_hostile PRIVATE velmor_options velmor_test_support Threads::Threads)
+  add_dependencies(dc09_hostile velmor)
+endif()

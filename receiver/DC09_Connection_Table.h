@@ -1,44 +1,70 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string_view>
+#include <vector>
 
-// One communicator connection's idle countdown. A slot matches a connection when the ports are
-// equal and the slot's address text occurs within the connection's address text (an empty
-// address occurs in every address).
-struct DC09_Connection_Slot
-{
-    char Address[16]; // dotted text, empty when the peer's text has more than 15 characters
-    std::int32_t Port; // 0 once the slot was released
-    std::int32_t Countdown; // seconds until the receiver closes the connection; 0 = slot free
-};
-
-inline constexpr int DC09_Connection_Slots = 2048;
 inline constexpr std::int32_t DC09_Idle_Seconds = 5;
+// Connections held at once; a connection beyond them is closed as soon as it is accepted.
+inline constexpr int DC09_Connection_Limit = 10000;
 
-class DC09_Connection_Table
+// The idle countdowns of the open connections, one slot per connection. A connection takes a slot
+// when it is accepted and gives it back when it ends, so every open connection is counted down and
+// the table is as large as the most connections open at once. A countdown of 0 means the
+// connection is not timed out (a connection time-out of 0 after an acknowledged message).
+template<class Owner> class DC09_Connection_Table
 {
 public:
-    DC09_Connection_Table();
+    // A slot for `owner`, counting down from idle_seconds.
+    int Take(Owner* owner, std::int32_t idle_seconds)
+    {
+        int slot;
+        if (free_slots.empty()) {
+            slot = static_cast<int>(slot_list.size());
+            slot_list.push_back({});
+        } else {
+            slot = free_slots.back();
+            free_slots.pop_back();
+        }
+        slot_list[static_cast<std::size_t>(slot)] = {owner, idle_seconds};
+        ++used;
+        return slot;
+    }
 
-    // The connection's own running slot anywhere in the table, or else the first free slot, takes
-    // the connection and starts counting from idle_seconds. Taking a free slot that lies before
-    // the own one would leave the old countdown running, and it would close the connection. With
-    // every slot taken by other connections nothing is recorded, and the receiver never times
-    // that one out. `hint` is the slot this connection got last time (or -1); the result is the
-    // slot now holding it, or -1.
-    int Record(std::string_view address, std::int32_t port, std::int32_t idle_seconds, int hint = -1);
+    void Restart(int slot, std::int32_t idle_seconds)
+    {
+        slot_list[static_cast<std::size_t>(slot)].Countdown = idle_seconds;
+    }
 
-    // The one-second sweep. For a slot whose countdown is 1, close_first_match is asked to
-    // close the first open connection that matches it (it returns whether one did); when one
-    // did, the slot forgets its port and address. Every running countdown then goes down by 1.
-    void Tick(const std::function<bool(const DC09_Connection_Slot&)>& close_first_match);
+    void Release(int slot)
+    {
+        slot_list[static_cast<std::size_t>(slot)] = {};
+        free_slots.push_back(slot);
+        --used;
+    }
 
-    static bool Matches(const DC09_Connection_Slot& slot, std::string_view address, std::int32_t port);
+    // The one-second sweep: every running countdown goes down by 1, and the owner of each that
+    // reaches 0 is handed to `expire`, which may release its slot (or any other) there and then.
+    template<class Expire> void Tick(Expire&& expire)
+    {
+        for (std::size_t index = 0; index < slot_list.size(); ++index) {
+            Slot& slot = slot_list[index];
+            if (slot.Holder == nullptr || slot.Countdown == 0)
+                continue;
+            if (--slot.Countdown == 0)
+                expire(*slot.Holder);
+        }
+    }
 
-    const DC09_Connection_Slot& Slot(int index) const { return slots_[index]; }
+    int Used() const { return used; }
+    std::int32_t Countdown(int slot) const { return slot_list[static_cast<std::size_t>(slot)].Countdown; }
 
 private:
-    DC09_Connection_Slot slots_[DC09_Connection_Slots];
+    struct Slot
+    {
+        Owner* Holder = nullptr;
+        std::int32_t Countdown = 0;
+    };
+    std::vector<Slot> slot_list;
+    std::vector<int> free_slots;
+    int used = 0;
 };

@@ -137,7 +137,8 @@ std::string_view DC09_Reply_Name(DC09_Reply reply)
     return {};
 }
 
-DC09_Reply DC09_Choose_Reply(DC09_Outcome outcome, std::uint8_t aes_mode, bool time_synch)
+DC09_Reply DC09_Choose_Reply(
+    DC09_Outcome outcome, std::uint8_t aes_mode, bool time_synch, bool time_in_window)
 {
     switch (outcome) {
     case DC09_Outcome::Unrecognised:
@@ -148,8 +149,9 @@ DC09_Reply DC09_Choose_Reply(DC09_Outcome outcome, std::uint8_t aes_mode, bool t
         // Clear messages are refused while encryption is on.
         return aes_mode == 0 ? DC09_Reply::Ack : DC09_Reply::Duh;
     case DC09_Outcome::AcceptedEncrypted:
-        // With time synchronisation the sender gets the receiver's time and must send again.
-        return time_synch ? DC09_Reply::Nak : DC09_Reply::Encrypted_Ack;
+        // With time synchronisation a message stamped outside the window gets the receiver's
+        // time, so that the sender can set its clock and send again.
+        return time_synch && !time_in_window ? DC09_Reply::Nak : DC09_Reply::Encrypted_Ack;
     }
     return DC09_Reply::None;
 }

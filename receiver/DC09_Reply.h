@@ -28,8 +28,11 @@ struct DC09_Reply_Sources
 // built: called at start-up or by a test before it builds replies.
 void DC09_Set_Reply_Sources(const DC09_Reply_Sources& sources);
 
-// aes_mode is the receiver's setting (0 off); time_synch its time synchronisation flag.
-DC09_Reply DC09_Choose_Reply(DC09_Outcome outcome, std::uint8_t aes_mode, bool time_synch);
+// aes_mode is the receiver's setting (0 off); time_synch its time synchronisation flag;
+// time_in_window whether the message's own time stamp lies inside the window around the
+// receiver's clock (DC09_Time_In_Window), which time synchronisation asks of encrypted messages.
+DC09_Reply DC09_Choose_Reply(
+    DC09_Outcome outcome, std::uint8_t aes_mode, bool time_synch, bool time_in_window = false);
 
 // The complete reply message, framed; empty for None. "*ACK" is enciphered with aes_mode and the 32
 // key bytes at key32; the other replies are clear. Never allocates.

@@ -7,6 +7,8 @@
 #include "base/System_Error.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
+#include "receiver/DC09_Reply_Sources.h"
+#include "receiver/DC09_Time.h"
 #include "receiver/Fill_Event_From_Frame.h"
 #include "receiver/Receiver_Socket.h"
 #include "store/Event_Store.h"
@@ -38,6 +40,10 @@ constexpr int Listen_Backlog = 4096;
 // Replies to a peer that does not read pile up here; beyond this the peer is dropped.
 constexpr std::size_t Unsent_Limit = 1024 * 1024;
 
+// Bytes a connection may send without one answered frame among them before it is dropped at
+// once; short of that its countdown, which only an answered frame restarts, closes it.
+constexpr std::uint64_t Garbage_Limit = 8 * 1024 * 1024;
+
 Receiver_Port::Peer Peer_Of(std::intptr_t descriptor)
 {
     Receiver_Port::Peer peer {};
@@ -51,9 +57,9 @@ Receiver_Port::Peer Peer_Of(std::intptr_t descriptor)
     return peer;
 }
 
-QString To_QString(std::string_view text)
+QString Descriptors_Low_Line()
 {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QStringLiteral("Receiver port: too few descriptors left, accepting paused until connections end");
 }
 
 } // namespace
@@ -64,15 +70,24 @@ Receiver_Port::Receiver_Port(Links links_, QObject* parent)
     , server(new Descriptor_Server(
           this, [this](std::intptr_t descriptor) { ServerSocket_DC9ClientConnect(descriptor); }))
     , timer(new QTimer(this))
-    , table(std::make_unique<DC09_Connection_Table>())
-    , read_buffer(std::make_unique<char[]>(Read_Limit + 1))
+    , table(std::make_unique<DC09_Connection_Table<Connection>>())
+    , read_buffer(std::make_unique<char[]>(Read_Limit))
+    , accept_guard(*server)
+    , port_lines(16)
 {
+    receiver_socket::Allow_Descriptors(DC09_Connection_Limit);
     server->setListenBacklogSize(Listen_Backlog);
     timer->setInterval(Tick_Ms);
     connect(timer, &QTimer::timeout, this, &Receiver_Port::Timer_DC9Timer);
-    // Out of descriptors the server pauses accepting instead of spinning; the tick resumes it.
-    connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
-        Log(QStringLiteral("Receiver port error. ") + server->errorString(), Log_Red);
+    // A failed accept pauses the server; the tick resumes it once descriptors are free again.
+    // Running out of descriptors shows as a resource error (the limit may have been lowered since
+    // the last tick renewed the guard's alarm), and says so in the same words as the guard.
+    connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        accept_guard.Accept_Failed();
+        if (error == QAbstractSocket::SocketResourceError)
+            Note_Port_Trouble("descriptors", Descriptors_Low_Line());
+        else
+            Note_Port_Trouble("accept", QStringLiteral("Receiver port error. ") + server->errorString());
     });
 }
 
@@ -120,7 +135,8 @@ void Receiver_Port::Timer_DC9Timer()
 
     const bool wanted_open = links.Settings.DC9_Port_Enable == 1;
     if (wanted_open && server->isListening()) {
-        server->resumeAccepting();
+        if (accept_guard.Tick())
+            Note_Port_Trouble("descriptors", Descriptors_Low_Line());
         emit Status_Changed(
             QStringLiteral("Receiver port is open.  Connections: ") + QString::number(connections.size()));
     } else if (wanted_open) {
@@ -134,21 +150,8 @@ void Receiver_Port::Timer_DC9Timer()
         emit Status_Changed(QStringLiteral("Receiver port closed."));
     }
 
-    std::vector<Connection*> expired;
-    table->Tick([this, &expired](const DC09_Connection_Slot& slot) {
-        for (const std::unique_ptr<Connection>& connection : connections) {
-            if (std::find(expired.begin(), expired.end(), connection.get()) != expired.end())
-                continue;
-            if (DC09_Connection_Table::Matches(slot, connection->Remote.Text(), connection->Remote.Port)) {
-                expired.push_back(connection.get());
-                return true;
-            }
-        }
-        return false;
-    });
-    // Closed after the sweep, so the list is not changed under it.
-    for (Connection* connection : expired)
-        Close_Connection(*connection);
+    table->Tick([this](Connection& connection) { Close_Connection(connection); });
+    Flush_Counted_Lines();
 
     timer->start();
 }
@@ -175,12 +178,22 @@ void Receiver_Port::Open_Port()
 void Receiver_Port::Close_Port()
 {
     server->close();
+    accept_guard.Reset();
     while (!connections.empty())
         Close_Connection(*connections.back());
 }
 
 void Receiver_Port::ServerSocket_DC9ClientConnect(std::intptr_t descriptor)
 {
+    if (connections.size() >= static_cast<std::size_t>(DC09_Connection_Limit)) {
+        receiver_socket::Close(descriptor);
+        Note_Port_Trouble("limit",
+            QStringLiteral("Receiver port: connection limit of ") + QString::number(DC09_Connection_Limit)
+                + QStringLiteral(" reached, a new connection was closed"));
+        return;
+    }
+    if (accept_guard.Accepted(descriptor))
+        Note_Port_Trouble("descriptors", Descriptors_Low_Line());
     if (!receiver_socket::Prepare(descriptor)) {
         receiver_socket::Close(descriptor);
         return;
@@ -192,16 +205,17 @@ void Receiver_Port::ServerSocket_DC9ClientConnect(std::intptr_t descriptor)
     added.Reader = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
     connect(added.Reader.get(), &QSocketNotifier::activated, this,
         [this, &added] { ServerSocket_DC9ClientRead(added); });
-    added.Slot = table->Record(added.Remote.Text(), added.Remote.Port, DC09_Idle_Seconds);
+    added.Slot = table->Take(&added, DC09_Idle_Seconds);
+    added.Index = connections.size();
     connections.push_back(std::move(connection));
 }
 
 void Receiver_Port::Close_Connection(Connection& connection)
 {
-    const auto found = std::find_if(connections.begin(), connections.end(),
-        [&connection](const std::unique_ptr<Connection>& open) { return open.get() == &connection; });
-    if (found == connections.end())
+    if (!connection.Open)
         return;
+    connection.Open = false;
+    table->Release(connection.Slot);
     // The notifiers go quiet before their descriptor is closed and handed out again.
     connection.Reader->setEnabled(false);
     if (connection.Writer)
@@ -211,8 +225,14 @@ void Receiver_Port::Close_Connection(Connection& connection)
     if (closed.empty())
         QMetaObject::invokeMethod(
             this, [this] { closed.clear(); }, Qt::QueuedConnection);
-    closed.push_back(std::move(*found));
-    connections.erase(found);
+    // The last connection takes the closed one's place in the list.
+    const std::size_t index = connection.Index;
+    closed.push_back(std::move(connections[index]));
+    if (index + 1 != connections.size()) {
+        connections[index] = std::move(connections.back());
+        connections[index]->Index = index;
+    }
+    connections.pop_back();
 }
 
 void Receiver_Port::ServerSocket_DC9ClientError(int error)
@@ -224,7 +244,9 @@ void Receiver_Port::ServerSocket_DC9ClientError(int error)
 
 void Receiver_Port::ServerSocket_DC9ClientRead(Connection& connection)
 {
-    const std::int64_t size = receiver_socket::Receive(connection.Descriptor, read_buffer.get(), Read_Limit);
+    std::size_t room = 0;
+    char* const target = connection.Framer.Read_Target(read_buffer.get(), Read_Limit, room);
+    const std::int64_t size = receiver_socket::Receive(connection.Descriptor, target, room);
     if (size == receiver_socket::Would_Block)
         return;
     if (size == receiver_socket::Failed)
@@ -234,9 +256,28 @@ void Receiver_Port::ServerSocket_DC9ClientRead(Connection& connection)
         Close_Connection(connection);
         return;
     }
-    // Bytes beyond one read's worth wait for the next read event, each read parsed on its own.
-    read_buffer[size] = '\0';
-    Handle_Message(connection, static_cast<std::size_t>(size));
+    // Bytes beyond one read's worth wait for the next read event.
+    Data_Log_Feed(target, static_cast<std::size_t>(size));
+    connection.Framer.Received(target, static_cast<std::size_t>(size));
+    bool answered = false;
+    bool dropped = false;
+    DC09_Stream_Piece piece;
+    while (connection.Open && connection.Framer.Next(piece)) {
+        if (piece.What == DC09_Stream_Piece::Kind::Frame
+            && Handle_Frame(connection, piece.Bytes, piece.Size)) {
+            answered = true;
+            connection.Garbage = 0;
+        } else {
+            dropped = true;
+            connection.Garbage += piece.Size;
+        }
+    }
+    // A read counts as unrecognised data when it dropped bytes and answered nothing; bytes before
+    // a frame that is answered are skipped without a word, and a cut-off frame waits silently.
+    if (dropped && !answered)
+        Note_Unrecognised(connection.Remote);
+    if (connection.Garbage > Garbage_Limit)
+        Close_Connection(connection);
 }
 
 void Receiver_Port::Send_Reply(Connection& connection, const char* bytes, std::size_t size)
@@ -276,46 +317,50 @@ void Receiver_Port::Send_Unsent(Connection& connection)
     }
 }
 
-void Receiver_Port::Data_Log_Feed(std::size_t size)
+void Receiver_Port::Data_Log_Feed(const char* bytes, std::size_t size)
 {
     if (!links.Raw_Traffic_Wanted.load(std::memory_order_relaxed))
         return;
     const QString stamp = QString::fromStdString(Data_Log_Time_Stamp(QTime::currentTime()));
     // The received text as it stands, up to its first zero byte.
-    const QByteArray text(read_buffer.get(), static_cast<qsizetype>(::strnlen(read_buffer.get(), size)));
+    const QByteArray text(bytes, static_cast<qsizetype>(::strnlen(bytes, size)));
     emit Raw_Traffic(QString());
     emit Raw_Traffic(stamp + QStringLiteral("  ") + QString::fromLatin1(text));
 }
 
-void Receiver_Port::Handle_Message(Connection& connection, std::size_t size)
+bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_t size)
 {
     const Peer& peer = connection.Remote;
-    Data_Log_Feed(size);
-
     const Settings_Record& settings = links.Settings;
 
     DC09_Frame frame;
     const DC09_Outcome outcome
-        = DC09_Parse(read_buffer.get(), size, settings.DC9_AES_Mode, settings.DC9_Encoding_Key, frame);
+        = DC09_Parse(bytes, size, settings.DC9_AES_Mode, settings.DC9_Encoding_Key, frame);
+    if (outcome == DC09_Outcome::Unrecognised)
+        return false;
+
+    const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));
+    // The window is measured on the clock the NAK carries, so the sender is told the time it is
+    // measured against.
+    const std::int64_t receiver_time = DC09_Current_Reply_Sources().Utc_Seconds();
+    const bool time_in_window = DC09_Time_In_Window(frame.Message_Time, receiver_time);
+    const DC09_Reply reply
+        = DC09_Choose_Reply(outcome, settings.DC9_AES_Mode, settings.Time_Synch != 0, time_in_window);
+    const DC09_Message message
+        = DC09_Build_Reply(reply, frame, settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
+    Send_Reply(connection, message.Bytes, message.Size);
 
     std::int32_t idle = DC09_Idle_Seconds;
-    if (outcome == DC09_Outcome::Unrecognised) {
-        Log(QStringLiteral("Unrecognised data received from IP: ") + To_QString(peer.Text())
-            + QStringLiteral(", port: ") + QString::number(peer.Port));
-    } else {
-        const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));
-        const DC09_Reply reply = DC09_Choose_Reply(outcome, settings.DC9_AES_Mode, settings.Time_Synch != 0);
-        const DC09_Message message
-            = DC09_Build_Reply(reply, frame, settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
-        Send_Reply(connection, message.Bytes, message.Size);
-
-        if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
-            const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
-            links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
-            links.Events.Append_Event(filled.Record);
-            links.Object_Changed.Set();
-            idle = settings.DC9_Conn_Timeout;
-        }
+    if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
+        const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
+        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
+        links.Events.Append_Event(filled.Record);
+        links.Object_Changed.Set();
+        idle = settings.DC9_Conn_Timeout;
+    } else if (reply == DC09_Reply::Nak) {
+        Note_Time_Refused(peer, frame.Message_Time, receiver_time);
     }
-    connection.Slot = table->Record(peer.Text(), peer.Port, idle, connection.Slot);
+    if (connection.Open)
+        table->Restart(connection.Slot, idle);
+    return true;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "base/Log_Writer.h"
+#include "receiver/Accept_Guard.h"
 #include "receiver/DC09_Connection_Table.h"
+#include "receiver/DC09_Stream_Framer.h"
+#include "receiver/Rate_Limited_Lines.h"
 
 #include <QObject>
 #include <QString>
@@ -64,7 +67,6 @@ public:
 
         std::string_view Text() const { return {Address, Length}; }
     };
-    const DC09_Connection_Table& Connection_Table() const { return *table; }
 
     // Each is emitted on the window thread, inside the tick or read event it happened in.
 signals:
@@ -87,15 +89,20 @@ private:
     void Send_Reply(Connection& connection, const char* bytes, std::size_t size);
     void Send_Unsent(Connection& connection);
     void Close_Connection(Connection& connection);
-    void Handle_Message(Connection& connection, std::size_t size);
-    void Data_Log_Feed(std::size_t size);
+    bool Handle_Frame(Connection& connection, char* bytes, std::size_t size);
+    void Data_Log_Feed(const char* bytes, std::size_t size);
+    // The lines a flood could repeat, each at most once a minute per peer (Receiver_Port_Lines.cpp).
+    void Note_Unrecognised(const Peer& peer);
+    void Note_Time_Refused(const Peer& peer, std::int64_t message_time, std::int64_t receiver_time);
+    void Note_Port_Trouble(std::string_view key, const QString& first_line);
+    void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
 
     Links links;
     QTcpServer* server;
     QTimer* timer;
-    // Open connections in the order they were accepted: the sweep closes the first match. Each
-    // is read and answered by the port itself; everything it owns goes with it when it closes.
+    // The open connections, in no particular order. Each is read and answered by the port itself;
+    // everything it owns goes with it when it closes.
     struct Connection
     {
         std::intptr_t Descriptor;
@@ -103,13 +110,22 @@ private:
         std::unique_ptr<QSocketNotifier> Reader;
         std::unique_ptr<QSocketNotifier> Writer; // only while a reply waits for room to send
         std::string Unsent;
-        int Slot = -1; // where the idle table holds it, a hint for the next message
+        DC09_Stream_Framer Framer;
+        std::uint64_t Garbage = 0; // bytes that made no answered frame since the last one that did
+        std::size_t Index = 0; // its place in `connections`
+        int Slot = -1; // its idle countdown in the table
+        bool Open = true;
     };
     std::vector<std::unique_ptr<Connection>> connections;
     // Closed connections whose notifiers may still be on the call stack; freed on the next tick.
     std::vector<std::unique_ptr<Connection>> closed;
-    std::unique_ptr<DC09_Connection_Table> table;
-    // One read at a time is parsed in place here, plus its terminating zero byte.
+    std::unique_ptr<DC09_Connection_Table<Connection>> table;
+    // A read lands here unless its connection waits for the rest of a frame; its frames are
+    // parsed in place.
     std::unique_ptr<char[]> read_buffer;
+    Accept_Guard accept_guard;
+    Rate_Limited_Lines unrecognised_lines;
+    Rate_Limited_Lines time_lines;
+    Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
     bool first_tick_done = false;
 };

@@ -23,4 +23,18 @@ std::int64_t Send(std::intptr_t descriptor, const char* bytes, std::size_t size)
 void Close(std::intptr_t descriptor);
 int Last_Error();
 
+// Descriptors the process keeps free for its files and its other links, whatever the peers do.
+inline constexpr int Descriptor_Reserve = 16;
+// True when fewer than Descriptor_Reserve descriptors are left below the process's limit. `open`
+// is any descriptor the process holds (a fresh copy of it tells the lowest free number). Systems
+// without a descriptor limit of that kind always say false.
+bool Descriptors_Low(std::intptr_t open);
+// The lowest descriptor number that leaves fewer than Descriptor_Reserve free; a descriptor just
+// handed out at or above it says the numbers below are taken. The largest value where there is no
+// such limit.
+std::int64_t Descriptor_Alarm();
+// Raises the process's own descriptor limit towards the system's ceiling, so that `wanted`
+// connections fit; best effort, a refusal leaves the limit as it was.
+void Allow_Descriptors(int wanted);
+
 } // namespace receiver_socket

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -77,6 +78,42 @@ void Close(std::intptr_t descriptor)
 int Last_Error()
 {
     return errno;
+}
+
+bool Descriptors_Low(std::intptr_t open)
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    // The system hands out the lowest free number, so a copy numbered near the limit means the
+    // numbers below it are taken.
+    const int saved_errno = errno;
+    const int copy = ::fcntl(Fd(open), F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0)
+        ::close(copy);
+    errno = saved_errno;
+    return copy < 0 || static_cast<rlim_t>(copy) + Descriptor_Reserve >= limit.rlim_cur;
+}
+
+std::int64_t Descriptor_Alarm()
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY
+        || limit.rlim_cur > static_cast<rlim_t>(INT64_MAX))
+        return INT64_MAX;
+    return static_cast<std::int64_t>(limit.rlim_cur) - Descriptor_Reserve;
+}
+
+void Allow_Descriptors(int wanted)
+{
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t needed = static_cast<rlim_t>(wanted) + 256;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < needed) {
+        limit.rlim_cur = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > needed ? needed : limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace receiver_socket

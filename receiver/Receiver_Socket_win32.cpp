@@ -79,4 +79,18 @@ int Last_Error()
     return WSAGetLastError();
 }
 
+// Sockets are not numbered from a per-process table here; running out shows as a failed accept.
+bool Descriptors_Low(std::intptr_t)
+{
+    return false;
+}
+
+std::int64_t Descriptor_Alarm()
+{
+    return INT64_MAX;
+}
+
+void Allow_Descriptors(int)
+{ }
+
 } // namespace receiver_socket

@@ -129,6 +129,31 @@ TEST_F(Log_Writer_Test, ClearEmptiesOnlyTheCurrentMonth)
     EXPECT_EQ(File_Bytes("tarvel_2026_12.log"), QByteArray("01.12.2026 12:00:00  after clear\r\n"));
 }
 
+TEST_F(Log_Writer_Test, FullMonthKeepsOnlyErrorLinesAfterOneNotice)
+{
+    std::vector<std::string> view;
+    Writer.Attach_Sink([&](const std::string& line, Log_Colour) { view.push_back(line); });
+    const std::string prefix = "08.12.2026 10:15:02  ";
+    const std::string line = prefix + "Unrecognised data\r\n";
+    Writer.Set_File_Limit(static_cast<std::int64_t>(3 * line.size()));
+    for (int i = 0; i < 10; ++i)
+        Writer.Log_Message("Unrecognised data");
+    Writer.Log_Message("Receiver port error. 24", Log_Red);
+    Writer.Log_Message("Unrecognised data");
+
+    const std::string notice = prefix + "Log file reached its size limit of "
+        + std::to_string(3 * line.size())
+        + " bytes for this month: only error lines are written to it from now on\r\n";
+    const std::string expected = line + line + line + notice + prefix + "Receiver port error. 24\r\n";
+    EXPECT_EQ(File_Bytes("tarvel_2026_12.log"), QByteArray::fromStdString(expected));
+    EXPECT_EQ(view.size(), 12u) << "the view still gets every line";
+
+    // A new month starts a new file with room again.
+    Now = Local(2027, 1, 1, 0, 0, 0);
+    Writer.Log_Message("Program closed");
+    EXPECT_EQ(File_Bytes("tarvel_2027_01.log"), QByteArray("01.01.2027 00:00:00  Program closed\r\n"));
+}
+
 TEST(Log_Writer_Echo_Test, EveryLineIsEchoedForServiceUse)
 {
     QTemporaryDir folder;

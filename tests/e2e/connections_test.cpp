@@ -3,10 +3,19 @@
 
 #include "tests/e2e/E2E_Common.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTcpServer>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -119,6 +128,125 @@ TEST(Connection_Burst, ThousandConnectionsAllKeptAndAnswered)
     EXPECT_EQ(acknowledged, count) << closed << " closed by the receiver";
     EXPECT_TRUE(runner.Is_Running()) << runner.Exit_Description();
 }
+
+// Short deliveries (connect, one frame, hang up) give their slots back: idle connections that
+// come after more of them than the old table had slots are still timed out.
+TEST(Connection_Slots, SlotsComeBackAfterABurstOfShortDeliveries)
+{
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    int acknowledged = 0;
+    for (int i = 0; i < 2100; ++i) {
+        DC09_Test_Client delivery;
+        if (!delivery.Connect(runner.Port()))
+            continue;
+        acknowledged += Decode_Reply(delivery.Exchange(frame)).token == "ACK" ? 1 : 0;
+        delivery.Close();
+    }
+    EXPECT_EQ(acknowledged, 2100);
+    std::vector<std::unique_ptr<DC09_Test_Client>> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back(std::make_unique<DC09_Test_Client>());
+        ASSERT_TRUE(idle.back()->Connect(runner.Port())) << "connection " << i;
+    }
+    // One deadline for all of them: about 5 s of idle countdown, and room for a slow machine.
+    QElapsedTimer waited;
+    waited.start();
+    int closed = 0;
+    for (auto& client : idle)
+        closed
+            += client->Wait_For_Close(std::max(1, 12000 - static_cast<int>(waited.elapsed()))) >= 0 ? 1 : 0;
+    EXPECT_EQ(closed, 100);
+}
+
+// More connections open at once than the old table's 2048 slots: the last of them is timed out
+// like the first.
+TEST(Connection_Slots, ConnectionsBeyondTheOldTableAreTimedOut)
+{
+    constexpr int count = 2100;
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        clients.back()->Begin_Connect(runner.Port());
+    }
+    int connected = 0;
+    for (auto& client : clients)
+        connected += client->Finish_Connect(10000) ? 1 : 0;
+    ASSERT_EQ(connected, count);
+    QElapsedTimer waited;
+    waited.start();
+    int closed = 0;
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it)
+        closed += (*it)->Wait_For_Close(std::max(1, 20000 - static_cast<int>(waited.elapsed()))) >= 0 ? 1 : 0;
+    EXPECT_EQ(closed, count);
+    EXPECT_TRUE(runner.Is_Running()) << runner.Exit_Description();
+}
+
+#ifdef __linux__
+// The program's processor time so far, in seconds.
+double Cpu_Seconds(qint64 pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The command name in parentheses may hold spaces: fields are counted after its end.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; index <= 15 && fields >> field; ++index)
+        if (index >= 14)
+            ticks += std::stod(field); // user and system time
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+std::size_t Open_Descriptors(qint64 pid)
+{
+    const QDir folder(QStringLiteral("/proc/%1/fd").arg(pid));
+    return static_cast<std::size_t>(folder.entryList(QDir::Files | QDir::System).size());
+}
+
+// Run short of descriptors, the port stops accepting (one red line) instead of spinning on failed
+// accepts, and takes the waiting communicators once connections have ended.
+TEST(Receiver_Port, DescriptorLimitIsLoggedOnceAndDoesNotSpin)
+{
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    const qint64 pid = runner.Process_Id();
+    // The equivalent of starting it under "ulimit -n": room for a few connections more.
+    rlimit limit {};
+    ASSERT_EQ(::prlimit(static_cast<pid_t>(pid), RLIMIT_NOFILE, nullptr, &limit), 0);
+    limit.rlim_cur = Open_Descriptors(pid) + 24;
+    ASSERT_EQ(::prlimit(static_cast<pid_t>(pid), RLIMIT_NOFILE, &limit, nullptr), 0);
+
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < 60; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        clients.back()->Begin_Connect(runner.Port());
+    }
+    for (auto& client : clients)
+        client->Finish_Connect(3000);
+    const std::string paused = "Receiver port: too few descriptors left, accepting paused";
+    ASSERT_TRUE(runner.Wait_For_Log(paused, 3000)) << runner.Standard_Error();
+    const double cpu_before = Cpu_Seconds(pid);
+    QThread::msleep(3000);
+    // A port spinning on failed accepts burns a whole core; a paused one next to nothing.
+    EXPECT_LT(Cpu_Seconds(pid) - cpu_before, 1.0);
+
+    for (auto& client : clients)
+        client->Close();
+    clients.clear();
+    DC09_Test_Client late;
+    ASSERT_TRUE(late.Connect(runner.Port()));
+    EXPECT_EQ(late.Exchange(Build_Clear_Frame(Test_Message {}), 8000), "\n1BC10012\"ACK\"0001L0#1234[]\r");
+    std::size_t lines = 0;
+    for (const std::string& line : runner.Log_Lines())
+        lines += line.find(paused) != std::string::npos ? 1 : 0;
+    EXPECT_EQ(lines, 1u) << runner.Standard_Error();
+    EXPECT_TRUE(runner.Is_Running()) << runner.Exit_Description();
+}
+#endif
 
 TEST(Receiver_Port, PortInUseRetriedUntilFree)
 {

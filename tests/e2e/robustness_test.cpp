@@ -137,4 +137,57 @@ TEST_F(Robustness, MalformedFramesAnsweredOnlyWhereGood)
     Expect_Still_Answering();
 }
 
+// The byte stream, however the network cuts or packs it: every whole frame is answered, in order.
+TEST_F(Robustness, FrameInTwoWritesIsAnswered)
+{
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    DC09_Test_Client client;
+    ASSERT_TRUE(client.Connect(m_runner.Port()));
+    ASSERT_TRUE(client.Send(frame.substr(0, 11)));
+    // Long enough for the first part to be read on its own.
+    EXPECT_EQ(client.Receive_Any(300), "");
+    ASSERT_TRUE(client.Send(frame.substr(11)));
+    EXPECT_EQ(client.Receive_Reply(), "\n1BC10012\"ACK\"0001L0#1234[]\r");
+}
+
+TEST_F(Robustness, GarbageThenFramesInOneWriteAreAnswered)
+{
+    Test_Message second;
+    second.sequence = "0002";
+    DC09_Test_Client client;
+    ASSERT_TRUE(client.Connect(m_runner.Port()));
+    // Noise, a line feed that starts no frame, then two frames, the second cut off at first.
+    const std::string both = "noise\n\"" + Build_Clear_Frame(Test_Message {}) + Build_Clear_Frame(second);
+    ASSERT_TRUE(client.Send(both.substr(0, both.size() - 5)));
+    EXPECT_EQ(client.Receive_Reply(), "\n1BC10012\"ACK\"0001L0#1234[]\r");
+    ASSERT_TRUE(client.Send(both.substr(both.size() - 5)));
+    const Test_Reply reply = Decode_Reply(client.Receive_Reply());
+    EXPECT_EQ(reply.token, "ACK");
+    EXPECT_EQ(reply.after_token, "0002L0#1234[]");
+}
+
+// Garbage does not keep a connection alive: only an answered frame restarts its countdown. The
+// log says so once, not once per read.
+TEST_F(Robustness, GarbageOnlyConnectionIsClosedAndLoggedOnce)
+{
+    DC09_Test_Client client;
+    ASSERT_TRUE(client.Connect(m_runner.Port()));
+    int sent = 0;
+    int closed_after = -1;
+    // A garbage byte every 200 ms; the receiver closes the connection about 5 s after it came.
+    for (int round = 0; round < 50 && closed_after < 0; ++round) {
+        if (client.Is_Connected() && client.Send("x"))
+            ++sent;
+        closed_after = client.Wait_For_Close(200);
+    }
+    EXPECT_NE(closed_after, -1) << "still open after " << sent << " garbage bytes";
+    EXPECT_GE(sent, 15);
+    const std::string logged = "Unrecognised data received from IP: 127.0.0.1, port: ";
+    std::size_t lines = 0;
+    for (const std::string& line : m_runner.Log_Lines())
+        lines += line.find(logged) != std::string::npos ? 1 : 0;
+    EXPECT_EQ(lines, 1u) << m_runner.Standard_Error();
+    Expect_Still_Answering();
+}
+
 } // namespace

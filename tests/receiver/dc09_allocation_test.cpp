@@ -3,6 +3,7 @@
 #include "receiver/DC09_Content.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
+#include "receiver/DC09_Stream_Framer.h"
 
 #include <gtest/gtest.h>
 #include <openssl/crypto.h>
@@ -110,4 +111,35 @@ TEST(DC09_Allocation, WarmThreadHandlesMessagesWithoutAllocating)
             Handle(message);
     EXPECT_EQ(New_Calls - new_before, 0);
     EXPECT_EQ(Crypto_Allocations - crypto_before, 0);
+}
+
+// A connection's framer takes its buffer for cut-off frames once; after that whole, packed and cut
+// frames, and garbage, cost no allocation.
+TEST(DC09_Allocation, FramerAllocatesItsBufferOnceAndThenNothing)
+{
+    const std::string frame = Wrap_Frame(Worked_Example_Body);
+    const std::string stream = "noise" + frame + frame + frame.substr(0, 20);
+    const std::string rest = frame.substr(20);
+    std::vector<char> shared(65536);
+    DC09_Stream_Framer framer;
+    std::size_t frames = 0;
+    const auto feed = [&](const std::string& bytes) {
+        std::size_t room = 0;
+        char* target = framer.Read_Target(shared.data(), shared.size(), room);
+        ASSERT_GE(room, bytes.size());
+        std::memcpy(target, bytes.data(), bytes.size());
+        framer.Received(target, bytes.size());
+        DC09_Stream_Piece piece;
+        while (framer.Next(piece))
+            frames += piece.What == DC09_Stream_Piece::Kind::Frame ? 1 : 0;
+    };
+    feed(stream);
+    feed(rest);
+    const long new_before = New_Calls;
+    for (int round = 0; round < 20; ++round) {
+        feed(stream);
+        feed(rest);
+    }
+    EXPECT_EQ(New_Calls - new_before, 0);
+    EXPECT_EQ(frames, 21u * 3u);
 }

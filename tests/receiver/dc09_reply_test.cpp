@@ -2,6 +2,7 @@
 
 #include "receiver/DC09_Cipher.h"
 #include "receiver/DC09_Reply.h"
+#include "receiver/DC09_Time.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,42 @@ TEST(DC09_Choose_Reply, FollowsTheOutcomeModeAndTimeSynchronisation)
                 << outcome << " mode " << int {mode};
         }
     }
+}
+
+TEST(DC09_Choose_Reply, TimeSynchronisationTakesEncryptedMessagesStampedInsideTheWindow)
+{
+    for (const std::uint8_t mode : {0, 1, 3}) {
+        EXPECT_EQ(
+            DC09_Choose_Reply(DC09_Outcome::AcceptedEncrypted, mode, true, true), DC09_Reply::Encrypted_Ack);
+        EXPECT_EQ(DC09_Choose_Reply(DC09_Outcome::AcceptedEncrypted, mode, true, false), DC09_Reply::Nak);
+        EXPECT_EQ(DC09_Choose_Reply(DC09_Outcome::AcceptedEncrypted, mode, false, false),
+            DC09_Reply::Encrypted_Ack);
+        // The window says nothing about clear or refused messages.
+        EXPECT_EQ(DC09_Choose_Reply(DC09_Outcome::Rejected, mode, true, true), DC09_Reply::Duh);
+        EXPECT_EQ(DC09_Choose_Reply(DC09_Outcome::Accepted, mode, true, true),
+            mode == 0 ? DC09_Reply::Ack : DC09_Reply::Duh);
+    }
+}
+
+TEST(DC09_Time_Window, FromFortySecondsBeforeToTwentyAfterTheReceiverClock)
+{
+    constexpr std::int64_t now = 1711029909;
+    EXPECT_TRUE(DC09_Time_In_Window(now, now));
+    EXPECT_TRUE(DC09_Time_In_Window(now - 40, now));
+    EXPECT_FALSE(DC09_Time_In_Window(now - 41, now));
+    EXPECT_TRUE(DC09_Time_In_Window(now + 20, now));
+    EXPECT_FALSE(DC09_Time_In_Window(now + 21, now));
+    EXPECT_FALSE(DC09_Time_In_Window(now - 400 * 86400, now));
+    EXPECT_FALSE(DC09_Time_In_Window(0, 10)) << "no time stamp is never inside";
+}
+
+TEST(DC09_Time_Window, TheParsedStampIsReadAsUtc)
+{
+    // The stamp the reply tests pin as the receiver's clock, written by a sender in step with it.
+    const Parsed parsed = Parse(Wrap_Frame(std::string(Worked_Example_Body) + "_14:05:09,03-21-2024"));
+    ASSERT_EQ(parsed.Outcome, DC09_Outcome::Accepted);
+    EXPECT_EQ(parsed.Frame.Message_Time, Pinned_Now);
+    EXPECT_TRUE(DC09_Time_In_Window(parsed.Frame.Message_Time, Pinned_Now));
 }
 
 TEST_F(DC09_Reply_Test, AckToTheWorkedExample)

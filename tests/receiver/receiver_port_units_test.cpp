@@ -1,130 +1,170 @@
 #include "receiver/DC09_Connection_Table.h"
 #include "receiver/Fill_Event_From_Frame.h"
+#include "receiver/Rate_Limited_Lines.h"
 #include "store/Fixed_Text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-// Runs the sweep, closing every connection that matches a slot whose countdown ends; returns the
-// ports of the connections it closed.
-std::vector<int> Sweep(DC09_Connection_Table& table, std::vector<std::pair<std::string, int>>& open)
+// A stand-in for the port's connection: the sweep closes it, which gives its slot back.
+struct Fake_Connection
 {
-    std::vector<int> closed;
-    table.Tick([&](const DC09_Connection_Slot& slot) {
-        for (auto it = open.begin(); it != open.end(); ++it) {
-            if (DC09_Connection_Table::Matches(slot, it->first, it->second)) {
-                closed.push_back(it->second);
-                open.erase(it);
-                return true;
-            }
-        }
-        return false;
+    int Slot = -1;
+    int Closed_On_Tick = 0;
+};
+
+using Table = DC09_Connection_Table<Fake_Connection>;
+
+// One sweep; closes every connection whose countdown ends, as the port does.
+void Sweep(Table& table, int tick)
+{
+    table.Tick([&](Fake_Connection& connection) {
+        connection.Closed_On_Tick = tick;
+        table.Release(connection.Slot);
     });
-    return closed;
 }
 
 TEST(Connection_Table, IdleConnectionIsClosedOnTheFifthTick)
 {
-    DC09_Connection_Table table;
-    std::vector<std::pair<std::string, int>> open {{"127.0.0.1", 40001}};
-    table.Record("127.0.0.1", 40001, DC09_Idle_Seconds);
-    for (int tick = 1; tick < 5; ++tick)
-        EXPECT_TRUE(Sweep(table, open).empty()) << "tick " << tick;
-    EXPECT_EQ(Sweep(table, open), std::vector<int>({40001}));
-    EXPECT_EQ(table.Slot(0).Countdown, 0);
-    EXPECT_EQ(table.Slot(0).Port, 0) << "a closed connection's slot forgets its port";
+    Table table;
+    Fake_Connection connection;
+    connection.Slot = table.Take(&connection, DC09_Idle_Seconds);
+    for (int tick = 1; tick <= 5; ++tick)
+        Sweep(table, tick);
+    EXPECT_EQ(connection.Closed_On_Tick, 5);
+    EXPECT_EQ(table.Used(), 0) << "a closed connection's slot is free again";
 }
 
-TEST(Connection_Table, EachMessageRestartsTheCountdownInTheSameSlot)
+TEST(Connection_Table, EachMessageRestartsTheCountdownOfItsOwnSlotOnly)
 {
-    DC09_Connection_Table table;
-    table.Record("10.0.0.5", 5000, 5);
-    table.Record("10.0.0.6", 5001, 5);
-    table.Record("10.0.0.5", 5000, 30);
-    EXPECT_EQ(table.Slot(0).Countdown, 30);
-    EXPECT_EQ(table.Slot(1).Port, 5001);
-    EXPECT_EQ(table.Slot(2).Countdown, 0);
+    Table table;
+    Fake_Connection first;
+    Fake_Connection second;
+    first.Slot = table.Take(&first, 5);
+    second.Slot = table.Take(&second, 5);
+    Sweep(table, 1);
+    table.Restart(first.Slot, 30);
+    EXPECT_EQ(table.Countdown(first.Slot), 30);
+    EXPECT_EQ(table.Countdown(second.Slot), 4);
+    for (int tick = 2; tick <= 5; ++tick)
+        Sweep(table, tick);
+    EXPECT_EQ(second.Closed_On_Tick, 5);
+    EXPECT_EQ(first.Closed_On_Tick, 0);
 }
 
-TEST(Connection_Table, TimeoutZeroFreesTheSlotAndNeverCloses)
+TEST(Connection_Table, TimeoutZeroNeverCloses)
 {
-    DC09_Connection_Table table;
-    std::vector<std::pair<std::string, int>> open {{"127.0.0.1", 40002}};
-    table.Record("127.0.0.1", 40002, 0);
-    for (int tick = 0; tick < 10; ++tick)
-        EXPECT_TRUE(Sweep(table, open).empty());
-    // The slot counts as free: a new connection takes it.
-    table.Record("127.0.0.1", 40003, 5);
-    EXPECT_EQ(table.Slot(0).Port, 40003);
+    Table table;
+    Fake_Connection connection;
+    connection.Slot = table.Take(&connection, 5);
+    table.Restart(connection.Slot, 0);
+    for (int tick = 1; tick <= 10; ++tick)
+        Sweep(table, tick);
+    EXPECT_EQ(connection.Closed_On_Tick, 0);
+    EXPECT_EQ(table.Used(), 1) << "the connection keeps its slot while it is open";
 }
 
-TEST(Connection_Table, LongPeerAddressGetsAnEmptyAddressThatMatchesAnyAddress)
+// Short deliveries one after the other: each connection gives its slot back when it ends, so the
+// table stays as small as the connections open at once and never fills up.
+TEST(Connection_Table, SlotsOfEndedConnectionsAreTakenAgain)
 {
-    DC09_Connection_Table table;
-    const std::string long_address = "2001:db8:85a3::8a2e:370:7334";
-    table.Record(long_address, 7000, 5);
-    EXPECT_EQ(Fixed_Text(table.Slot(0).Address), "");
-    EXPECT_EQ(table.Slot(0).Port, 7000);
-    EXPECT_TRUE(DC09_Connection_Table::Matches(table.Slot(0), long_address, 7000));
-    EXPECT_FALSE(DC09_Connection_Table::Matches(table.Slot(0), long_address, 7001));
-}
-
-TEST(Connection_Table, UnmatchedExpiryKeepsPortAndAddress)
-{
-    DC09_Connection_Table table;
-    std::vector<std::pair<std::string, int>> open; // the peer already went away
-    table.Record("127.0.0.1", 40004, 1);
-    EXPECT_TRUE(Sweep(table, open).empty());
-    EXPECT_EQ(table.Slot(0).Countdown, 0);
-    EXPECT_EQ(table.Slot(0).Port, 40004);
-}
-
-// A slot freed before the connection's own slot must not take its new countdown: the own slot
-// would keep counting down from the accept and close the connection soon after its answer.
-TEST(Connection_Table, AnswerRestartsTheOwnSlotEvenWithAFreeSlotBeforeIt)
-{
-    for (const std::int32_t timeout : {30, 0}) {
-        DC09_Connection_Table table;
-        std::vector<std::pair<std::string, int>> open {{"127.0.0.1", 40020}};
-        table.Record("127.0.0.1", 40010, 1); // a peer that is gone by the next tick
-        const int own = table.Record("127.0.0.1", 40020, DC09_Idle_Seconds);
-        ASSERT_EQ(own, 1);
-        // Slot 0 is freed by this tick; then the acknowledged message arrives.
-        EXPECT_TRUE(Sweep(table, open).empty());
-        ASSERT_EQ(table.Slot(0).Countdown, 0);
-        EXPECT_EQ(table.Record("127.0.0.1", 40020, timeout), own) << "time-out " << timeout;
-        EXPECT_EQ(table.Slot(own).Countdown, timeout);
-        for (int tick = 0; tick < 10; ++tick)
-            EXPECT_TRUE(Sweep(table, open).empty()) << "time-out " << timeout << ", tick " << tick;
-        EXPECT_EQ(open.size(), 1u);
+    Table table;
+    std::vector<Fake_Connection> connections(3000);
+    for (Fake_Connection& connection : connections) {
+        connection.Slot = table.Take(&connection, 30);
+        EXPECT_EQ(connection.Slot, 0);
+        table.Release(connection.Slot);
     }
+    EXPECT_EQ(table.Used(), 0);
 }
 
-TEST(Connection_Table, HintFindsTheOwnSlotAndAStaleHintIsIgnored)
+// Far more connections than the old fixed table's 2048 slots: every one of them is counted down.
+TEST(Connection_Table, TenThousandConnectionsAreAllTimedOut)
 {
-    DC09_Connection_Table table;
-    const int first = table.Record("127.0.0.1", 40030, 5);
-    const int second = table.Record("127.0.0.1", 40031, 5);
-    EXPECT_EQ(table.Record("127.0.0.1", 40031, 30, second), second);
-    EXPECT_EQ(table.Slot(second).Countdown, 30);
-    // A hint naming another connection's slot is not taken for this one.
-    EXPECT_EQ(table.Record("127.0.0.1", 40031, 7, first), second);
-    EXPECT_EQ(table.Slot(first).Countdown, 5);
-    EXPECT_EQ(table.Slot(second).Countdown, 7);
+    Table table;
+    std::vector<Fake_Connection> connections(DC09_Connection_Limit);
+    for (Fake_Connection& connection : connections)
+        connection.Slot = table.Take(&connection, DC09_Idle_Seconds);
+    EXPECT_EQ(table.Used(), DC09_Connection_Limit);
+    for (int tick = 1; tick <= 5; ++tick)
+        Sweep(table, tick);
+    for (std::size_t i = 0; i < connections.size(); ++i)
+        ASSERT_EQ(connections[i].Closed_On_Tick, 5) << "connection " << i;
+    EXPECT_EQ(table.Used(), 0);
 }
 
-TEST(Connection_Table, FullTableRecordsNothingMore)
+TEST(Connection_Table, SweepMayCloseOtherConnectionsThanTheExpiringOne)
 {
-    DC09_Connection_Table table;
-    for (int port = 1; port <= DC09_Connection_Slots; ++port)
-        table.Record("127.0.0.1", port, 5);
-    EXPECT_EQ(table.Record("127.0.0.1", 60000, 5), -1);
-    for (int i = 0; i < DC09_Connection_Slots; ++i)
-        ASSERT_NE(table.Slot(i).Port, 60000);
+    // Closing one connection can end another (its slot released mid-sweep): neither is counted
+    // again nor handed over twice.
+    Table table;
+    Fake_Connection first;
+    Fake_Connection second;
+    first.Slot = table.Take(&first, 1);
+    second.Slot = table.Take(&second, 1);
+    int expired = 0;
+    table.Tick([&](Fake_Connection& connection) {
+        ++expired;
+        table.Release(connection.Slot);
+        if (&connection == &first) {
+            table.Release(second.Slot);
+            second.Slot = -1;
+        }
+    });
+    EXPECT_EQ(expired, 1);
+    EXPECT_EQ(table.Used(), 0);
+}
+
+// What a flush writes: "key=count" per line.
+std::vector<std::string> Flushed(Rate_Limited_Lines& lines, std::int64_t now)
+{
+    std::vector<std::string> written;
+    lines.Flush(now, [&](std::string_view key, std::uint64_t count) {
+        written.push_back(std::string(key) + "=" + std::to_string(count));
+    });
+    return written;
+}
+
+TEST(Rate_Limited_Lines, OneLineAMinutePerKeyWithTheCountOfTheRest)
+{
+    Rate_Limited_Lines lines;
+    EXPECT_EQ(lines.Note("10.0.0.5", 1000), 1u) << "the first occurrence is written at once";
+    EXPECT_EQ(lines.Note("10.0.0.6", 1000), 1u) << "another peer has its own minute";
+    for (int i = 0; i < 1234; ++i)
+        ASSERT_EQ(lines.Note("10.0.0.5", 1000 + i % 59), 0u);
+    EXPECT_TRUE(Flushed(lines, 1059).empty());
+    EXPECT_EQ(Flushed(lines, 1060), std::vector<std::string>({"10.0.0.5=1234"}));
+    // A new minute began with that line; one quiet for a whole minute is forgotten.
+    EXPECT_EQ(lines.Note("10.0.0.5", 1061), 0u);
+    EXPECT_EQ(Flushed(lines, 1120), std::vector<std::string>({"10.0.0.5=1"}));
+    EXPECT_TRUE(Flushed(lines, 1180).empty());
+    EXPECT_EQ(lines.Note("10.0.0.5", 1181), 1u);
+}
+
+TEST(Rate_Limited_Lines, AnOccurrenceAfterTheMinuteCarriesWhatWasCounted)
+{
+    Rate_Limited_Lines lines;
+    EXPECT_EQ(lines.Note("peer", 0), 1u);
+    EXPECT_EQ(lines.Note("peer", 10), 0u);
+    EXPECT_EQ(lines.Note("peer", 20), 0u);
+    EXPECT_EQ(lines.Note("peer", 60), 3u) << "due before any flush: the line tells of all three";
+}
+
+TEST(Rate_Limited_Lines, KeysBeyondTheTableShareOneCount)
+{
+    Rate_Limited_Lines lines(16);
+    int written = 0;
+    for (int i = 0; i < 100; ++i)
+        written += lines.Note("10.0.0." + std::to_string(i), 5) != 0 ? 1 : 0;
+    EXPECT_EQ(written, 12) << "three quarters of the table";
+    EXPECT_EQ(Flushed(lines, 65), std::vector<std::string>({"=88"}));
+    // The quiet keys are forgotten, which makes room for new ones.
+    EXPECT_EQ(lines.Note("192.168.1.1", 130), 1u);
 }
 
 DC09_Frame Worked_Frame()
