@@ -16,7 +16,6 @@
 
 #include <QDateTime>
 #include <QHostAddress>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -73,6 +72,14 @@ Receiver_Port::Receiver_Port(Links links_, QObject* parent)
     , table(std::make_unique<DC09_Connection_Table<Connection>>())
     , read_buffer(std::make_unique<char[]>(Read_Limit))
     , accept_guard(*server)
+    , watch(*this,
+          [this](void* tag, bool readable, bool writable) {
+              Connection& connection = *static_cast<Connection*>(tag);
+              if (writable && connection.Open)
+                  Send_Unsent(connection);
+              if (readable && connection.Open)
+                  ServerSocket_DC9ClientRead(connection);
+          })
     , port_lines(16)
 {
     receiver_socket::Allow_Descriptors(DC09_Connection_Limit);
@@ -202,9 +209,10 @@ void Receiver_Port::ServerSocket_DC9ClientConnect(std::intptr_t descriptor)
     Connection& added = *connection;
     added.Descriptor = descriptor;
     added.Remote = Peer_Of(descriptor);
-    added.Reader = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
-    connect(added.Reader.get(), &QSocketNotifier::activated, this,
-        [this, &added] { ServerSocket_DC9ClientRead(added); });
+    if (!watch.Add(descriptor, &added)) {
+        receiver_socket::Close(descriptor);
+        return;
+    }
     added.Slot = table->Take(&added, DC09_Idle_Seconds);
     added.Index = connections.size();
     connections.push_back(std::move(connection));
@@ -216,12 +224,10 @@ void Receiver_Port::Close_Connection(Connection& connection)
         return;
     connection.Open = false;
     table->Release(connection.Slot);
-    // The notifiers go quiet before their descriptor is closed and handed out again.
-    connection.Reader->setEnabled(false);
-    if (connection.Writer)
-        connection.Writer->setEnabled(false);
+    // The watch forgets the descriptor before it is closed and handed out again.
+    watch.Remove(connection.Descriptor);
     receiver_socket::Close(connection.Descriptor);
-    // This may run inside the reader's own signal: the objects are freed once it has returned.
+    // This may run inside the connection's own read: the objects are freed once it has returned.
     if (closed.empty())
         QMetaObject::invokeMethod(
             this, [this] { closed.clear(); }, Qt::QueuedConnection);
@@ -296,12 +302,10 @@ void Receiver_Port::Send_Reply(Connection& connection, const char* bytes, std::s
         return;
     }
     connection.Unsent.append(bytes, size);
-    if (!connection.Writer) {
-        connection.Writer = std::make_unique<QSocketNotifier>(connection.Descriptor, QSocketNotifier::Write);
-        connect(connection.Writer.get(), &QSocketNotifier::activated, this,
-            [this, &connection] { Send_Unsent(connection); });
+    if (!connection.Writing) {
+        connection.Writing = true;
+        watch.Want_Write(connection.Descriptor, &connection, true);
     }
-    connection.Writer->setEnabled(true);
 }
 
 void Receiver_Port::Send_Unsent(Connection& connection)
@@ -313,7 +317,8 @@ void Receiver_Port::Send_Unsent(Connection& connection)
     if (connection.Unsent.empty() || sent == receiver_socket::Peer_Gone || sent == receiver_socket::Failed) {
         connection.Unsent.clear();
         connection.Unsent.shrink_to_fit();
-        connection.Writer->setEnabled(false);
+        connection.Writing = false;
+        watch.Want_Write(connection.Descriptor, &connection, false);
     }
 }
 

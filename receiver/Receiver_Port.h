@@ -5,6 +5,7 @@
 #include "receiver/DC09_Connection_Table.h"
 #include "receiver/DC09_Stream_Framer.h"
 #include "receiver/Rate_Limited_Lines.h"
+#include "receiver/Socket_Watch.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-class QSocketNotifier;
 class QTcpServer;
 class QTimer;
 class Event_Store;
@@ -107,8 +107,7 @@ private:
     {
         std::intptr_t Descriptor;
         Peer Remote;
-        std::unique_ptr<QSocketNotifier> Reader;
-        std::unique_ptr<QSocketNotifier> Writer; // only while a reply waits for room to send
+        bool Writing = false; // watched for room to send while a reply waits
         std::string Unsent;
         DC09_Stream_Framer Framer;
         std::uint64_t Garbage = 0; // bytes that made no answered frame since the last one that did
@@ -117,13 +116,14 @@ private:
         bool Open = true;
     };
     std::vector<std::unique_ptr<Connection>> connections;
-    // Closed connections whose notifiers may still be on the call stack; freed on the next tick.
+    // Closed connections that may still be on the call stack; freed once the event loop runs again.
     std::vector<std::unique_ptr<Connection>> closed;
     std::unique_ptr<DC09_Connection_Table<Connection>> table;
     // A read lands here unless its connection waits for the rest of a frame; its frames are
     // parsed in place.
     std::unique_ptr<char[]> read_buffer;
     Accept_Guard accept_guard;
+    Socket_Watch watch;
     Rate_Limited_Lines unrecognised_lines;
     Rate_Limited_Lines time_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
