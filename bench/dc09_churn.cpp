@@ -5,6 +5,7 @@
 //
 //   dc09_churn --port 7777 --pid PID [--per-round 1500] [--total 100000] [--warm-up 10000]
 
+#include "bench/Resident_Memory.h"
 #include "tests/support/DC09_Test_Frames.h"
 
 #include <arpa/inet.h>
@@ -55,17 +56,6 @@ Options Parse_Options(int argc, char* argv[])
         std::exit(2);
     }
     return options;
-}
-
-// VmRSS of the process in kB, or -1.
-long Resident_Kb(long pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 struct Round_Result

@@ -13,6 +13,7 @@
 // Prints the real communicator's reply times (p50, p99, max, missing), the receiver's resident
 // memory before and after, how much its log grew, and how long SIGTERM took to end it.
 
+#include "bench/Resident_Memory.h"
 #include "tests/support/DC09_Test_Frames.h"
 #include "tests/support/Program_Runner.h"
 
@@ -66,16 +67,6 @@ Options Parse_Options(int argc, char* argv[])
         std::exit(2);
     }
     return options;
-}
-
-long Resident_Kb(qint64 pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 int Connect_Nonblocking(int port)
