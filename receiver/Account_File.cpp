@@ -65,8 +65,10 @@ void Account_File::Load()
 {
     settle->stop();
     Watch();
-    QFile file(QString::fromStdString(path));
-    if (!file.exists()) {
+    QByteArray text;
+    QString error;
+    const Account_Read read = Read_Account_Text(path, text, error);
+    if (read == Account_Read::Missing) {
         if (loaded) {
             loaded = false;
             loaded_text.clear();
@@ -77,22 +79,15 @@ void Account_File::Load()
         }
         return;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        Log_Line(Name() + QStringLiteral(" cannot be read (") + file.errorString()
+    if (read == Account_Read::Failed) {
+        Log_Line(Name() + QStringLiteral(" cannot be read (") + error
                 + QStringLiteral("): the account table in force is kept"),
             true);
         return;
     }
-    if (file.size() > Size_Limit) {
+    if (read == Account_Read::Too_Large) {
         Log_Line(Name() + QStringLiteral(" is larger than ") + QString::number(Size_Limit / (1024 * 1024))
                 + QStringLiteral(" MiB: the account table in force is kept"),
-            true);
-        return;
-    }
-    const QByteArray text = file.read(Size_Limit + 1);
-    if (file.error() != QFileDevice::NoError || text.size() > Size_Limit) {
-        Log_Line(Name() + QStringLiteral(" cannot be read (") + file.errorString()
-                + QStringLiteral("): the account table in force is kept"),
             true);
         return;
     }
@@ -114,4 +109,24 @@ void Account_File::Load()
         Name() + QStringLiteral(" read: ") + QString::number(table->Size()) + QStringLiteral(" accounts"),
         false);
     emit Table_Changed();
+}
+
+Account_Read Read_Account_Text(const std::string& path, QByteArray& text, QString& error)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.exists())
+        return Account_Read::Missing;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return Account_Read::Failed;
+    }
+    if (file.size() > Account_File::Size_Limit)
+        return Account_Read::Too_Large;
+    // Read with a bound: the size may have grown since it was asked.
+    text = file.read(Account_File::Size_Limit + 1);
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return Account_Read::Failed;
+    }
+    return text.size() > Account_File::Size_Limit ? Account_Read::Too_Large : Account_Read::Read;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <memory>
 #include <string>
@@ -58,6 +59,11 @@ private:
     QByteArray loaded_text; // what the table in force was read from
     bool loaded = false; // a file was read into the table in force
 };
+
+// The file's bytes as they are now: Missing, Failed (with the system's reason), Too_Large
+// (beyond Account_File::Size_Limit) or Read.
+enum class Account_Read { Missing, Failed, Too_Large, Read };
+Account_Read Read_Account_Text(const std::string& path, QByteArray& text, QString& error);
 
 // Writes the rows to `path` as a whole: a temporary file beside it (mode 0600 where modes exist,
 // since it holds keys), flushed to disk, then renamed over it. On failure the old file stays as it
