@@ -32,10 +32,10 @@ Account_File::Account_File(std::string path_, Log_Writer& log_, QObject* parent)
     // old file, so the folder is watched too and the new file is watched again on every load.
     connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] { settle->start(); });
     connect(watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        // The data folder changes often (event and log files); only a file appearing or going
-        // away matters here, and a change of the file itself is reported by its own watch.
+        // Other files come and go in the data folder (monthly logs); only this file appearing (or
+        // renamed in) matters here: its changes and its removal are reported by its own watch.
         const QString file = QString::fromStdString(path);
-        if (QFileInfo::exists(file) != watcher->files().contains(file) || QFileInfo::exists(file) != loaded)
+        if (QFileInfo::exists(file) != watcher->files().contains(file))
             settle->start();
     });
 }
