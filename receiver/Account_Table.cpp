@@ -1,27 +1,22 @@
 #include "receiver/Account_Table.h"
 
 #include "receiver/DC09_Cipher.h"
+#include "receiver/DC09_Hex.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-// The file is written by people: hexadecimal digits in either case, blanks around fields.
-int Hex_Value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 char Upper(char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The file is written by people: hexadecimal digits in either case, blanks around fields.
+int Hex_Value(char c)
+{
+    return DC09_Hex_Value(Upper(c));
 }
 
 std::string_view Trimmed(std::string_view text)
