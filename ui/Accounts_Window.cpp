@@ -77,6 +77,7 @@ void Accounts_Window::Build()
         mode_box->addItem(QString::fromLatin1(Account_Mode_Name(mode).data()));
     key_edit = Named(new QLineEdit(this), "Edit_Key");
     key_edit->setEchoMode(QLineEdit::Password);
+    key_edit->setMaxLength(64); // 32 bytes in hexadecimal
     key_text = Named(new QRadioButton(QStringLiteral("Text"), this), "RadioButton_Key_Text");
     key_hex = Named(new QRadioButton(QStringLiteral("Hex"), this), "RadioButton_Key_Hex");
     auto* formats = new QButtonGroup(this);
