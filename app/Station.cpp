@@ -13,6 +13,7 @@
 #include "output/Output_Serial.h"
 #include "output/Output_Tcp_Client.h"
 #include "output/Output_Tcp_Server.h"
+#include "receiver/Account_File.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
 #include "store/Object_Table.h"
@@ -105,6 +106,12 @@ void Station::Create_Receiver()
     connect(receiver.get(), &Receiver_Port::First_Tick, this, &Station::Write_Startup_Line);
     connect(receiver.get(), &Receiver_Port::Raw_Traffic, this, &Station::Raw_Traffic);
     connect(receiver.get(), &Receiver_Port::Fault_Beep, this, &Station::Fault_Beep);
+
+    // Read before the port opens, so the first message already meets the table.
+    accounts = std::make_unique<Account_File>(folder + Account_File_Name, *log);
+    connect(accounts.get(), &Account_File::Table_Changed, this,
+        [this] { receiver->Set_Accounts(accounts->Table()); });
+    accounts->Start();
 }
 
 void Station::Create_Output_Side()

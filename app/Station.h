@@ -18,6 +18,7 @@
 #include <vector>
 
 class AT_Rec_Thread;
+class Account_File;
 class Comm_Port;
 class Event_Store;
 class Monitoring_Thread;
@@ -68,6 +69,8 @@ public:
     Event_Store& Events() { return *events; }
     Object_Table& Objects() { return *objects; }
     Supervision_Timer& Supervision() { return *supervision; }
+    // accounts.csv: the Accounts window saves through it and has it read again at once.
+    Account_File& Accounts() { return *accounts; }
 
     // The receiver's "Open" box changed: the port timer restarts its 1000 ms.
     void Receiver_Enable_Changed();
@@ -134,6 +137,7 @@ private:
     std::unique_ptr<Object_Table> objects;
     std::unique_ptr<Comm_Port> serial_port;
     std::unique_ptr<Receiver_Port> receiver;
+    std::unique_ptr<Account_File> accounts;
     std::unique_ptr<Output_Link> output_link;
     std::unique_ptr<Supervision_Timer> supervision;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;

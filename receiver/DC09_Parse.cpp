@@ -107,6 +107,15 @@ char* Decipher_Data(char* data, const char* end, std::uint8_t aes_mode, const st
 DC09_Outcome DC09_Parse(
     char* text, std::size_t length, std::uint8_t aes_mode, const std::uint8_t* key32, DC09_Frame& frame)
 {
+    DC09_Cipher_Choice fixed {aes_mode, key32, false};
+    const DC09_Cipher_Chooser chooser {
+        [](void* context, const DC09_Frame&) { return *static_cast<const DC09_Cipher_Choice*>(context); },
+        &fixed};
+    return DC09_Parse(text, length, chooser, frame);
+}
+
+DC09_Outcome DC09_Parse(char* text, std::size_t length, const DC09_Cipher_Chooser& chooser, DC09_Frame& frame)
+{
     frame = DC09_Frame {};
     const char* text_end = static_cast<const char*>(std::memchr(text, '\0', length));
     if (text_end == nullptr)
@@ -142,11 +151,14 @@ DC09_Outcome DC09_Parse(
     const char* bracket = Scan_Header(frame, sequence, frame_end);
     if (bracket == nullptr)
         return DC09_Outcome::Unrecognised;
+    const DC09_Cipher_Choice cipher = chooser.Choose(chooser.Context, frame);
+    if (cipher.Refuse)
+        return DC09_Outcome::Rejected;
     // The only writes of the parse happen here, over the hexadecimal text between [ and the end.
     char* data = text + (bracket + 1 - text);
     const char* data_end = frame_end;
     if (DC09_Is_Encrypted(frame.Kind)) {
-        char* deciphered_end = Decipher_Data(data, frame_end, aes_mode, key32);
+        char* deciphered_end = Decipher_Data(data, frame_end, cipher.Aes_Mode, cipher.Key32);
         char* bar = std::find(data, deciphered_end, '|');
         if (bar == deciphered_end)
             return DC09_Outcome::Rejected;

@@ -15,3 +15,23 @@
 // `frame` is reset first; on Unrecognised or Rejected it holds what was read before the failure.
 DC09_Outcome DC09_Parse(
     char* text, std::size_t length, std::uint8_t aes_mode, const std::uint8_t* key32, DC09_Frame& frame);
+
+// The cipher settings for one message, chosen from its header (kind, receiver, line, account) once
+// the header has been read and before any data is deciphered. Refuse ends the parse there with
+// Rejected, so a refused message costs no deciphering.
+struct DC09_Cipher_Choice
+{
+    std::uint8_t Aes_Mode = 0;
+    const std::uint8_t* Key32 = nullptr;
+    bool Refuse = false;
+};
+
+struct DC09_Cipher_Chooser
+{
+    DC09_Cipher_Choice (*Choose)(void* context, const DC09_Frame& header);
+    void* Context;
+};
+
+// As above, with the cipher chosen per message.
+DC09_Outcome DC09_Parse(
+    char* text, std::size_t length, const DC09_Cipher_Chooser& chooser, DC09_Frame& frame);

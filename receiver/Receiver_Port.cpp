@@ -5,6 +5,7 @@
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "base/System_Error.h"
+#include "receiver/Account_Choice.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
 #include "receiver/DC09_Reply_Sources.h"
@@ -118,6 +119,11 @@ void Receiver_Port::Stop()
 void Receiver_Port::Port_Enable_Changed()
 {
     timer->setInterval(Tick_Ms);
+}
+
+void Receiver_Port::Set_Accounts(std::shared_ptr<const Account_Table> table_in_force)
+{
+    accounts = std::move(table_in_force);
 }
 
 bool Receiver_Port::Listening() const
@@ -338,9 +344,10 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
     const Peer& peer = connection.Remote;
     const Settings_Record& settings = links.Settings;
 
+    // The header's account picks the cipher before anything is deciphered.
+    Account_Choice choice(accounts.get(), settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
     DC09_Frame frame;
-    const DC09_Outcome outcome
-        = DC09_Parse(bytes, size, settings.DC9_AES_Mode, settings.DC9_Encoding_Key, frame);
+    const DC09_Outcome outcome = DC09_Parse(bytes, size, choice.Chooser(), frame);
     if (outcome == DC09_Outcome::Unrecognised)
         return false;
 
@@ -350,9 +357,8 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
     const std::int64_t receiver_time = DC09_Current_Reply_Sources().Utc_Seconds();
     const bool time_in_window = DC09_Time_In_Window(frame.Message_Time, receiver_time);
     const DC09_Reply reply
-        = DC09_Choose_Reply(outcome, settings.DC9_AES_Mode, settings.Time_Synch != 0, time_in_window);
-    const DC09_Message message
-        = DC09_Build_Reply(reply, frame, settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
+        = DC09_Choose_Reply(outcome, choice.Aes_Mode, settings.Time_Synch != 0, time_in_window);
+    const DC09_Message message = DC09_Build_Reply(reply, frame, choice.Aes_Mode, choice.Key32);
     Send_Reply(connection, message.Bytes, message.Size);
 
     std::int32_t idle = DC09_Idle_Seconds;
@@ -364,6 +370,8 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
         idle = settings.DC9_Conn_Timeout;
     } else if (reply == DC09_Reply::Nak) {
         Note_Time_Refused(peer, frame.Message_Time, receiver_time);
+    } else if (choice.Row != nullptr) {
+        Note_Account_Refused(peer, frame, choice, reply);
     }
     if (connection.Open)
         table->Restart(connection.Slot, idle);

@@ -22,7 +22,11 @@ class QTimer;
 class Event_Store;
 class Object_Table;
 class Auto_Reset_Event;
+class Account_Table;
+struct Account_Choice;
+struct DC09_Frame;
 struct Settings_Record;
+enum class DC09_Reply : std::uint8_t;
 
 // The TCP port on which alarm communicators deliver DC-09 messages. Everything here runs on the
 // window thread: a received message is parsed, answered and stored inside its read event, and
@@ -54,6 +58,10 @@ public:
     void Stop();
     // The "Open" box changed: the next tick comes after 1000 ms again, even after a failure.
     void Port_Enable_Changed();
+
+    // The account table the next message is checked against; null: the settings apply to every
+    // account. Called on the window thread, so it never lands inside a message.
+    void Set_Accounts(std::shared_ptr<const Account_Table> table_in_force);
 
     bool Listening() const;
     int Connection_Count() const { return static_cast<int>(connections.size()); }
@@ -95,6 +103,11 @@ private:
     void Note_Unrecognised(const Peer& peer);
     void Note_Time_Refused(const Peer& peer, std::int64_t message_time, std::int64_t receiver_time);
     void Note_Port_Trouble(std::string_view key, const QString& first_line);
+    // A message refused by its account's row, at most one line a minute per account
+    // (Receiver_Port_Accounts.cpp).
+    void Note_Account_Refused(
+        const Peer& peer, const DC09_Frame& frame, const Account_Choice& choice, DC09_Reply reply);
+    void Flush_Account_Lines(std::int64_t now_seconds);
     void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
 
@@ -127,5 +140,7 @@ private:
     Rate_Limited_Lines unrecognised_lines;
     Rate_Limited_Lines time_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
+    Rate_Limited_Lines account_lines; // keyed by the reason and the account
+    std::shared_ptr<const Account_Table> accounts;
     bool first_tick_done = false;
 };

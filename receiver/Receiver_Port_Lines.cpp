@@ -99,6 +99,7 @@ void Receiver_Port::Flush_Counted_Lines()
     });
     time_lines.Flush(
         now, [this](std::string_view address, std::uint64_t count) { Log(Time_Count_Line(address, count)); });
+    Flush_Account_Lines(now);
     port_lines.Flush(now,
         [this](std::string_view key, std::uint64_t count) { Log(Port_Count_Line(key, count), Log_Red); });
 }

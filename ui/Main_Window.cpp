@@ -117,6 +117,7 @@ void TMain_Form::Create_Menu_Bar()
     bold.setBold(true);
     ObjectList1->setFont(bold);
     ObjectList1->setToolTip(QStringLiteral("Object List"));
+    QAction* Accounts1 = add("Accounts1", QStringLiteral("Accounts"));
     // The default item is drawn bold; a menu bar ignores the font of its actions.
     auto* style = new Default_Menu_Item_Style(ObjectList1->text());
     style->setParent(this);
@@ -127,6 +128,7 @@ void TMain_Form::Create_Menu_Bar()
     connect(VirtualPortsTool1, &QAction::triggered, this, [this] { Run(Hooks.Virtual_Ports_Clicked); });
     connect(Meniu_Log, &QAction::triggered, this, &TMain_Form::Meniu_LogClick);
     connect(ObjectList1, &QAction::triggered, this, [this] { Run(Hooks.Object_List_Clicked); });
+    connect(Accounts1, &QAction::triggered, this, [this] { Run(Hooks.Accounts_Clicked); });
 }
 
 void TMain_Form::Create_Pages()

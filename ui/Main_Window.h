@@ -38,6 +38,7 @@ struct Main_Form_Hooks
     std::function<void()> Com_Settings_Clicked; // shows the serial settings dialog
     std::function<void()> Events_Clicked; // Form_Events
     std::function<void()> Object_List_Clicked; // Form_Latest_Events
+    std::function<void()> Accounts_Clicked; // the Accounts window
     std::function<void()> Virtual_Ports_Clicked; // the virtual serial port tool
     std::function<void()> Hide_Other_Windows; // Form_Events, Form_Latest_Events on every close
     std::function<void()> Program_End; // once, when a close after "Exit" is allowed: the program ends

@@ -3,6 +3,7 @@
 #include "app/Station.h"
 #include "app/Virtual_Ports.h"
 #include "store/Supervision_Timer.h"
+#include "ui/Accounts_Window.h"
 #include "ui/Event_List_Window.h"
 #include "ui/Main_Window.h"
 #include "ui/Main_Window_Look.h"
@@ -81,6 +82,7 @@ Window_Shell::~Window_Shell()
     if (Velmor_Application* application = Application())
         application->Set_Failure_Report({});
     // The window's log view is a sink of the station's log writer: the windows go first.
+    accounts_window.reset();
     objects_window.reset();
     events_window.reset();
     window.reset();
@@ -115,9 +117,16 @@ void Window_Shell::Create_Store_Windows()
 
     window->Hooks.Events_Clicked = [this] { Bring_Forward(events_window.get()); };
     window->Hooks.Object_List_Clicked = [this] { Bring_Forward(objects_window.get()); };
+    accounts_window = std::make_unique<Accounts_Window>(station.Accounts());
+    accounts_window->setWindowIcon(Program_Icon());
+    window->Hooks.Accounts_Clicked = [this] {
+        accounts_window->Show_File();
+        Bring_Forward(accounts_window.get());
+    };
     window->Hooks.Hide_Other_Windows = [this] {
         events_window->hide();
         objects_window->hide();
+        accounts_window->hide();
     };
 }
 

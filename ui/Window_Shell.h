@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class Accounts_Window;
 class QSoundEffect;
 class Station;
 class TForm_Com_Settings;
@@ -44,6 +45,7 @@ private:
     // The list windows live from start-up to the end, shown or not.
     std::unique_ptr<TForm_Events> events_window;
     std::unique_ptr<TForm_Latest_Events> objects_window;
+    std::unique_ptr<Accounts_Window> accounts_window;
     TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it
     QSoundEffect* notification = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "DC09_Codec_Test_Util.h"
 
+#include "receiver/Account_Choice.h"
 #include "receiver/DC09_Content.h"
 #include "receiver/DC09_Parse.h"
 #include "receiver/DC09_Reply.h"
@@ -142,4 +143,39 @@ TEST(DC09_Allocation, FramerAllocatesItsBufferOnceAndThenNothing)
     }
     EXPECT_EQ(New_Calls - new_before, 0);
     EXPECT_EQ(frames, 21u * 3u);
+}
+
+// The account look-up of every message (10,000 rows, the "*" row, the settings) costs nothing on
+// the heap either.
+TEST(DC09_Allocation, AccountLookUpAllocatesNothing)
+{
+    std::vector<Account_Row> rows(10000);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_TRUE(Store_Account(std::to_string(100000 + i), rows[i]));
+        rows[i].Mode = Account_Mode::Aes256;
+        std::memcpy(rows[i].Key, Counting_Key().data(), 32);
+    }
+    const Account_Table table(rows);
+    const std::string data = "#1234|1401 01 001]";
+    const std::vector<std::string> frames {
+        Encrypted_Frame("\"*ADM-CID\"0001L0#105000[", data, 3, Counting_Key()),
+        Wrap_Frame("\"ADM-CID\"0002L0#105001[" + data), Wrap_Frame("\"ADM-CID\"0003L0#ABCD[" + data)};
+    const auto handle_all = [&] {
+        for (const std::string& text : frames) {
+            char buffer[512];
+            std::memcpy(buffer, text.data(), text.size());
+            Account_Choice choice(&table, 0, Counting_Key().data());
+            DC09_Frame frame;
+            const DC09_Outcome outcome = DC09_Parse(buffer, text.size(), choice.Chooser(), frame);
+            const DC09_Reply reply = DC09_Choose_Reply(outcome, choice.Aes_Mode, false);
+            ASSERT_NE(DC09_Build_Reply(reply, frame, choice.Aes_Mode, choice.Key32).Size, 0u);
+        }
+    };
+    handle_all();
+    const long new_before = New_Calls;
+    const long crypto_before = Crypto_Allocations;
+    for (int round = 0; round < 20; ++round)
+        handle_all();
+    EXPECT_EQ(New_Calls - new_before, 0);
+    EXPECT_EQ(Crypto_Allocations - crypto_before, 0);
 }

@@ -63,9 +63,9 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
     for (QAction* action : Form->menuBar()->actions())
         menu << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(menu,
-        QStringList(
-            {QStringLiteral("Events"), QStringLiteral("System Log"), QStringLiteral("Virtual Serial Ports"),
-                QStringLiteral("Data Log"), QStringLiteral("-"), QStringLiteral("    Object List")}));
+        QStringList({QStringLiteral("Events"), QStringLiteral("System Log"),
+            QStringLiteral("Virtual Serial Ports"), QStringLiteral("Data Log"), QStringLiteral("-"),
+            QStringLiteral("    Object List"), QStringLiteral("Accounts")}));
     EXPECT_FALSE(Find<QAction>("Meniu_Log")->isVisible());
     EXPECT_TRUE(Find<QAction>("ObjectList1")->font().bold());
 }
