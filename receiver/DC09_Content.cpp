@@ -25,9 +25,13 @@ bool Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
 {
     const std::size_t header_length = ::strnlen(frame.Account, sizeof frame.Account - 1);
     std::size_t digits = 0;
-    while (digits < sizeof frame.Account - 1 && data + digits < end && DC09_Is_Hex(data[digits]))
+    // The header account is kept in upper case; the repeated one may come in either case.
+    while (digits < sizeof frame.Account - 1 && data + digits < end && DC09_Is_Hex_Any_Case(data[digits])) {
+        if (digits < header_length && DC09_Upper_Hex(data[digits]) != frame.Account[digits])
+            return false;
         ++digits;
-    return digits >= header_length && std::memcmp(data, frame.Account, header_length) == 0;
+    }
+    return digits >= header_length;
 }
 
 // Offsets from the vertical bar of the fixed Contact ID layout "|QEEE GG ZZZ]".
