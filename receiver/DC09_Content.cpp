@@ -1,6 +1,7 @@
 #include "receiver/DC09_Content.h"
 
 #include "receiver/DC09_Hex.h"
+#include "receiver/DC09_Sia_Content.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +22,9 @@ void Copy_While(char* field, std::size_t limit, const char* from, const char* en
     field[count] = '\0';
 }
 
-bool Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
+} // namespace
+
+bool DC09_Data_Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
 {
     const std::size_t header_length = ::strnlen(frame.Account, sizeof frame.Account - 1);
     std::size_t digits = 0;
@@ -34,6 +37,8 @@ bool Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
     return digits >= header_length;
 }
 
+namespace {
+
 // Offsets from the vertical bar of the fixed Contact ID layout "|QEEE GG ZZZ]".
 constexpr std::ptrdiff_t Event_At = 1;
 constexpr std::ptrdiff_t First_Space_At = 5;
@@ -44,7 +49,7 @@ constexpr std::ptrdiff_t Close_At = 12;
 
 const char* Read_Contact_Id(DC09_Frame& frame, const char* data, const char* end)
 {
-    if (!Account_Matches(frame, data, end))
+    if (!DC09_Data_Account_Matches(frame, data, end))
         return nullptr;
     const char* bar = std::find(data, end, '|');
     // Without a bar the message carries no event data but is still taken, and nothing after it is
@@ -92,6 +97,9 @@ const char* DC09_Read_Content(DC09_Frame& frame, const char* data, const char* e
     case DC09_Kind::ADM_CID:
     case DC09_Kind::Encrypted_ADM_CID:
         return Read_Contact_Id(frame, data, end);
+    case DC09_Kind::Sia_Dcs:
+    case DC09_Kind::Encrypted_Sia_Dcs:
+        return DC09_Read_Sia_Dcs(frame, data, end);
     case DC09_Kind::None:
         break;
     }

@@ -39,7 +39,8 @@ DC09_Kind Read_Token(const char* at, const char* end, const char*& after)
         std::string_view Token;
         DC09_Kind Kind;
     } tokens[] = {{"ADM-CID\"", DC09_Kind::ADM_CID}, {"NULL\"", DC09_Kind::Link_Test},
-        {"*ADM-CID\"", DC09_Kind::Encrypted_ADM_CID}, {"*NULL\"", DC09_Kind::Encrypted_Link_Test}};
+        {"*ADM-CID\"", DC09_Kind::Encrypted_ADM_CID}, {"*NULL\"", DC09_Kind::Encrypted_Link_Test},
+        {"SIA-DCS\"", DC09_Kind::Sia_Dcs}, {"*SIA-DCS\"", DC09_Kind::Encrypted_Sia_Dcs}};
     for (const auto& token : tokens)
         if (Starts_With(at, end, token.Token)) {
             after = at + token.Token.size();

@@ -352,9 +352,16 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
 
     std::int32_t idle = DC09_Idle_Seconds;
     if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
-        const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
-        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
-        links.Events.Append_Event(filled.Record);
+        Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
+        // An SIA-DCS block with several events is stored as that many records, in its order, all
+        // acknowledged by the one reply above.
+        const std::size_t records = Stored_Record_Count(frame);
+        for (std::size_t i = 0; i < records; ++i) {
+            if (DC09_Is_Sia(frame.Kind))
+                Fill_Sia_Event(filled.Record, frame, i);
+            links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
+            links.Events.Append_Event(filled.Record);
+        }
         links.Object_Changed.Set();
         idle = settings.DC9_Conn_Timeout;
     } else if (reply == DC09_Reply::Nak) {

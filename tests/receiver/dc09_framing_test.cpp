@@ -166,7 +166,7 @@ TEST(DC09_Token, EachTokenSetsItsKind)
 TEST(DC09_Token, OtherTokensAreRejectedWithSequenceZero)
 {
     for (const char* body : {"\"ADM-CIDX\"0007L0#1234[#1234|1401 01 001]",
-             "\"SIA-DCS\"0007L0#1234[#1234|NRP]", "\"ADM-CID", "\"adm-cid\"0007L0#1234[#1234|1401 01 001]"}) {
+             "\"ADM-HEX\"0007L0#1234[#1234|NRP]", "\"ADM-CID", "\"adm-cid\"0007L0#1234[#1234|1401 01 001]"}) {
         const Parsed parsed = Parse(Wrap_Frame(body));
         EXPECT_EQ(parsed.Outcome, DC09_Outcome::Rejected) << body;
         EXPECT_EQ(parsed.Frame.Sequence, 0) << body;
