@@ -3,6 +3,8 @@
 #include "base/Log_Writer.h"
 #include "receiver/Accept_Guard.h"
 #include "receiver/DC09_Connection_Table.h"
+#include "receiver/DC09_Frame.h"
+#include "receiver/DC09_Reply.h"
 #include "receiver/DC09_Stream_Framer.h"
 #include "receiver/Rate_Limited_Lines.h"
 
@@ -24,8 +26,10 @@ class Object_Table;
 class Auto_Reset_Event;
 struct Settings_Record;
 
-// The TCP port on which alarm communicators deliver DC-09 messages. Everything here runs on the
-// window thread: a received message is parsed, answered and stored inside its read event, and
+// The port on which alarm communicators deliver DC-09 messages: TCP, and UDP on the same number
+// unless the settings turn it off. Everything here runs on the window thread: a received message
+// (a frame of a connection's stream, or one datagram) is parsed, answered and stored inside its
+// read event, and
 // the one-second tick opens and closes the port, sweeps idle connections and keeps the status
 // text current.
 class Receiver_Port : public QObject
@@ -56,6 +60,7 @@ public:
     void Port_Enable_Changed();
 
     bool Listening() const;
+    bool Udp_Open() const { return udp_socket >= 0; }
     int Connection_Count() const { return static_cast<int>(connections.size()); }
 
     // A connection's peer as text, taken once when it is accepted so a read needs no strings.
@@ -90,6 +95,22 @@ private:
     void Send_Unsent(Connection& connection);
     void Close_Connection(Connection& connection);
     bool Handle_Frame(Connection& connection, char* bytes, std::size_t size);
+    // What one frame is answered with, built before anything is stored.
+    struct Answer
+    {
+        DC09_Frame Frame;
+        DC09_Reply Reply;
+        DC09_Message Message;
+        std::int64_t Receiver_Time;
+    };
+    // False when the bytes are no frame (no answer at all).
+    bool Answer_Message(char* bytes, std::size_t size, Answer& answer);
+    // Stores what the answer acknowledged; returns the sender's next idle countdown.
+    std::int32_t Keep_Message(const Peer& peer, const Answer& answer);
+    // UDP on the receiver port number (Receiver_Port_Udp.cpp).
+    void Open_Udp(std::uint16_t port);
+    void Close_Udp();
+    void Udp_Read();
     void Data_Log_Feed(const char* bytes, std::size_t size);
     // The lines a flood could repeat, each at most once a minute per peer (Receiver_Port_Lines.cpp).
     void Note_Unrecognised(const Peer& peer);
@@ -128,4 +149,9 @@ private:
     Rate_Limited_Lines time_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
     bool first_tick_done = false;
+    std::intptr_t udp_socket = -1;
+    std::unique_ptr<QSocketNotifier> udp_reader;
+    // Reused for every datagram: one frame is parsed in it and its answer built, with no
+    // allocation per message.
+    std::unique_ptr<Answer> udp_answer;
 };

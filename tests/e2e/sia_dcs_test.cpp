@@ -1,11 +1,51 @@
-// SIA-DCS content end to end: a block with several events from a communicator becomes one record
-// per event in the event file, byte for byte, and one SIA line per event to the automation
-// software, each acknowledged there. The automation software is simulated.
+// SIA-DCS content end to end, over TCP and over UDP on the same port number: a block with several
+// events from a communicator becomes one record per event in the event file, byte for byte, and
+// one SIA line per event to the automation software, each acknowledged there. The automation
+// software is simulated.
 
 #include "tests/e2e/E2E_Common.h"
 #include "tests/support/Forwarding_Session.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
+
+// A communicator that sends each frame as one datagram to 127.0.0.1 and waits for one back.
+class Udp_Communicator
+{
+public:
+    Udp_Communicator()
+        : fd(::socket(AF_INET, SOCK_DGRAM, 0))
+    { }
+    ~Udp_Communicator() { ::close(fd); }
+    Udp_Communicator(const Udp_Communicator&) = delete;
+    Udp_Communicator& operator=(const Udp_Communicator&) = delete;
+
+    // The reply datagram, or empty when none came within timeout_ms.
+    std::string Exchange(const std::string& frame, int port, int timeout_ms = 3000)
+    {
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<std::uint16_t>(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to)
+            < 0)
+            return {};
+        pollfd wait {fd, POLLIN, 0};
+        if (::poll(&wait, 1, timeout_ms) != 1)
+            return {};
+        char reply[512];
+        const ssize_t size = ::recv(fd, reply, sizeof reply, 0);
+        return size > 0 ? std::string(reply, static_cast<std::size_t>(size)) : std::string();
+    }
+
+private:
+    int fd;
+};
 
 // Three events, two partitions, received by receiver 12 on line 3 from account 1234.
 Test_Message Sia_Message(std::string token = "SIA-DCS")
@@ -107,4 +147,34 @@ TEST_F(Sia_Dcs, EncryptedBlockIsAcknowledgedEncryptedAndStored)
         session.communicator.Exchange(Build_Encrypted_Frame(Sia_Message("*SIA-DCS"), 3, key), 5000), 3, key);
     EXPECT_EQ(reply.token, "*ACK") << reply.problem;
     Expect_Forwarded();
+}
+
+TEST_F(Sia_Dcs, BlockInOneDatagramIsAnsweredToItsSenderStoredAndForwarded)
+{
+    Start(Forwarding_Settings(30));
+    ASSERT_TRUE(session.runner.Wait_For_Log("UDP port", 3000)) << session.runner.Standard_Error();
+    Udp_Communicator communicator;
+    // Garbage first: no answer, and the frame after it is still taken.
+    EXPECT_EQ(communicator.Exchange("\nnot a frame\r", session.runner.Port(), 300), "");
+    const std::int64_t before = Now_Seconds();
+    const Test_Reply reply
+        = Decode_Reply(communicator.Exchange(Build_Clear_Frame(Sia_Message()), session.runner.Port()));
+    const std::int64_t after = Now_Seconds();
+    EXPECT_EQ(reply.problem, "");
+    EXPECT_EQ(reply.body, "\"ACK\"0001R12L3#1234[]");
+    Expect_Forwarded();
+    const auto store = Wait_For_Next_Slot(session.runner, 3);
+    ASSERT_TRUE(store);
+    Expect_Sia_Records(*store, before, after);
+}
+
+TEST_F(Sia_Dcs, UdpOffLeavesDatagramsUnanswered)
+{
+    Settings_Record settings = Forwarding_Settings(30);
+    settings.DC9_Udp_Off = 1;
+    Start(settings);
+    Udp_Communicator communicator;
+    EXPECT_EQ(communicator.Exchange(Build_Clear_Frame(Sia_Message()), session.runner.Port(), 500), "");
+    // TCP is open as always.
+    EXPECT_EQ(session.Send_Event(Sia_Message()), "ACK");
 }
