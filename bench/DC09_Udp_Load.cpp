@@ -22,7 +22,9 @@ struct Sender
     Clock::time_point sent_at;
 };
 
-double Percentile(std::vector<double>& values, double share)
+} // namespace
+
+double Percentile_Ms(std::vector<double>& values, double share)
 {
     if (values.empty())
         return 0;
@@ -30,8 +32,6 @@ double Percentile(std::vector<double>& values, double share)
     std::nth_element(values.begin(), at, values.end());
     return *at;
 }
-
-} // namespace
 
 bool Run_Udp_Load(int port, const std::vector<std::string>& frames, int senders, long messages,
     int timeout_ms, Udp_Load_Figures& figures)
@@ -103,8 +103,8 @@ bool Run_Udp_Load(int port, const std::vector<std::string>& frames, int senders,
     for (const Sender& sender : all)
         ::close(sender.fd);
     figures.throughput = seconds > 0 ? static_cast<double>(figures.acked) / seconds : 0;
-    figures.p50_ms = Percentile(latencies, 0.50);
-    figures.p99_ms = Percentile(latencies, 0.99);
+    figures.p50_ms = Percentile_Ms(latencies, 0.50);
+    figures.p99_ms = Percentile_Ms(latencies, 0.99);
     std::printf("udp: senders %d, messages %ld\n", senders, messages);
     std::printf("replies: ACK %ld, other %ld; lost %ld\n", figures.acked, figures.other, figures.lost);
     std::printf("elapsed %.3f s, throughput %.0f acknowledged msgs/s\n", seconds, figures.throughput);

@@ -14,5 +14,8 @@ struct Udp_Load_Figures
     long acked = 0, other = 0, lost = 0;
 };
 
+// The value below which `share` of the latencies lie (0 for none); reorders `values`.
+double Percentile_Ms(std::vector<double>& values, double share);
+
 bool Run_Udp_Load(int port, const std::vector<std::string>& frames, int senders, long messages,
     int timeout_ms, Udp_Load_Figures& figures);

@@ -194,15 +194,6 @@ void Count_Reply(const char* reply, std::size_t size, Counts& counts)
         ++counts.other;
 }
 
-double Percentile_Ms(std::vector<double>& values, double share)
-{
-    if (values.empty())
-        return 0;
-    const auto at = values.begin() + static_cast<long>(share * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
-}
-
 class Load_Run
 {
 public:

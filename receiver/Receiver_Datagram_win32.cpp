@@ -8,6 +8,11 @@
 
 #include <cstring>
 
+// Older SDK headers lack the name; the value is the documented one.
+#ifndef SIO_UDP_CONNRESET
+#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
+#endif
+
 namespace receiver_datagram {
 
 namespace {
