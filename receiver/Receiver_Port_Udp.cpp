@@ -37,7 +37,8 @@ void Receiver_Port::Open_Udp(std::uint16_t port)
     udp_socket = socket;
     if (!udp_answer)
         udp_answer = std::make_unique<Answer>();
-    udp_reader = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+    // Parented too, so it goes with the port even when no event loop runs after Close_Udp.
+    udp_reader = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read, this);
     connect(udp_reader.get(), &QSocketNotifier::activated, this, [this] { Udp_Read(); });
     Log(QStringLiteral("UDP port ") + QString::number(port) + QStringLiteral(" is open."));
 }
@@ -76,7 +77,10 @@ void Receiver_Port::Udp_Read()
         const std::size_t length = static_cast<std::size_t>(size);
         Data_Log_Feed(bytes, length);
         Answer& answer = *udp_answer;
-        if (!Answer_Message(bytes, length, answer)) {
+        // A frame whose token is none of ours gets no answer here, unlike on TCP: such a frame is
+        // typically a reply ("ACK", "DUH", ...), and with a forged sender two receivers, or this one
+        // and itself, would otherwise answer each other's answers without end.
+        if (!Answer_Message(bytes, length, answer) || answer.Frame.Kind == DC09_Kind::None) {
             Note_Unrecognised(peer);
             continue;
         }

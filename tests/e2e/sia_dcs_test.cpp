@@ -156,6 +156,9 @@ TEST_F(Sia_Dcs, BlockInOneDatagramIsAnsweredToItsSenderStoredAndForwarded)
     Udp_Communicator communicator;
     // Garbage first: no answer, and the frame after it is still taken.
     EXPECT_EQ(communicator.Exchange("\nnot a frame\r", session.runner.Port(), 300), "");
+    // Nor does a reply: answering it would let a forged sender set two receivers answering each
+    // other for ever.
+    EXPECT_EQ(communicator.Exchange(Wrap_Frame("\"DUH\"0000L0#[]"), session.runner.Port(), 300), "");
     const std::int64_t before = Now_Seconds();
     const Test_Reply reply
         = Decode_Reply(communicator.Exchange(Build_Clear_Frame(Sia_Message()), session.runner.Port()));
