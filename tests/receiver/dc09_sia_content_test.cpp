@@ -37,8 +37,7 @@ struct Sia_Case
 
 } // namespace
 
-// Blocks as panels in the field send them (gathered from public receiver issue trackers) and the
-// DC-03 forms around them.
+// Blocks as panels in the field send them, and the DC-03 forms around them.
 TEST(DC09_Sia_Dcs, ClearBlocksGiveTheirEventsInOrder)
 {
     const auto ok = DC09_Outcome::Accepted;
