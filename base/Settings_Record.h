@@ -15,7 +15,8 @@ struct Settings_Record
     std::int32_t DC9_Port;
     std::int32_t DC9_Conn_Timeout;
     std::uint8_t DC9_AES_Mode; // 0 off, 1 AES-128, 2 AES-192, 3 AES-256
-    std::uint8_t Reserved_10[6];
+    std::uint8_t DC9_Udp_Off; // 0: the receiver port number takes UDP too (older files hold 0)
+    std::uint8_t Reserved_11[5];
     std::uint8_t DC9_Encoding_Key[32];
     std::uint8_t Out_Port_Type; // 0 closed, 1 TCP/IP, 2 serial
     std::uint8_t Mon_Server_Mode; // 1 server, 0 client
@@ -43,6 +44,7 @@ static_assert(sizeof(Settings_Record) == 256);
 static_assert(offsetof(Settings_Record, DC9_Port) == 1);
 static_assert(offsetof(Settings_Record, DC9_Conn_Timeout) == 5);
 static_assert(offsetof(Settings_Record, DC9_AES_Mode) == 9);
+static_assert(offsetof(Settings_Record, DC9_Udp_Off) == 10);
 static_assert(offsetof(Settings_Record, DC9_Encoding_Key) == 16);
 static_assert(offsetof(Settings_Record, Out_Port_Type) == 48);
 static_assert(offsetof(Settings_Record, Mon_Server_Mode) == 49);

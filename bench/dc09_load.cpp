@@ -5,13 +5,17 @@
 //
 //   dc09_load --port 7777 --connections 50 --messages 100000 --accounts 1000
 //             [--aes-mode 0..3 --key HEX] [--encrypted 0..1] [--rate MSGS_PER_S] [--timeout MS]
-//             [--floor 1]
+//             [--floor 1] [--udp 1]
+//
+// With --udp 1 the same messages then go as datagrams to the same port number, from as many UDP
+// senders as there were connections, and the UDP figures are printed as ratios to the TCP ones.
 //
 // With --floor 1 the same load first runs against a bare floor in this process: a minimal epoll
 // server that answers every frame with a fixed ACK and stores nothing. The receiver's figures are
 // then printed as ratios to the floor's, measured in the same run on the same machine.
 
 #include "bench/DC09_Floor_Server.h"
+#include "bench/DC09_Udp_Load.h"
 #include "tests/support/DC09_Test_Frames.h"
 
 #include <arpa/inet.h>
@@ -47,6 +51,7 @@ struct Options
     double rate = 0; // messages per second overall; 0: as fast as the replies come
     int timeout_ms = 5000;
     bool floor = false;
+    bool udp = false;
 };
 
 struct Figures
@@ -76,7 +81,7 @@ void Usage_Error(const char* message)
     std::fprintf(stderr, "dc09_load: %s\n", message);
     std::fprintf(stderr,
         "usage: dc09_load --port P [--connections N] [--messages M] [--accounts A] [--aes-mode 0-3]"
-        " [--key HEX] [--encrypted SHARE] [--rate MSGS_PER_S] [--timeout MS] [--floor 0-1]\n");
+        " [--key HEX] [--encrypted SHARE] [--rate MSGS_PER_S] [--timeout MS] [--floor 0-1] [--udp 0-1]\n");
     std::exit(2);
 }
 
@@ -106,6 +111,8 @@ Options Parse_Options(int argc, char* argv[])
             options.timeout_ms = std::atoi(value);
         else if (name == "--floor")
             options.floor = std::atoi(value) != 0;
+        else if (name == "--udp")
+            options.udp = std::atoi(value) != 0;
         else if (name == "--key") {
             std::string bytes;
             if (!Hex_Decode(value, bytes) || bytes.size() > options.key.size())
@@ -185,15 +192,6 @@ void Count_Reply(const char* reply, std::size_t size, Counts& counts)
         ++counts.duh;
     else
         ++counts.other;
-}
-
-double Percentile_Ms(std::vector<double>& values, double share)
-{
-    if (values.empty())
-        return 0;
-    const auto at = values.begin() + static_cast<long>(share * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
 }
 
 class Load_Run
@@ -426,5 +424,18 @@ int main(int argc, char* argv[])
             Ratio(receiver.throughput, floor_figures.throughput),
             Ratio(receiver.p50_ms, floor_figures.p50_ms), Ratio(receiver.p99_ms, floor_figures.p99_ms));
     }
-    return receiver.lost == 0 ? 0 : 3;
+    long lost = receiver.lost;
+    if (options.udp) {
+        std::vector<std::string> clear, encrypted;
+        Build_Frames(options, clear, encrypted);
+        Udp_Load_Figures udp;
+        if (!Run_Udp_Load(options.port, options.encrypted > 0 ? encrypted : clear, options.connections,
+                options.messages, options.timeout_ms, udp))
+            return 1;
+        std::printf("udp / tcp: throughput %.2f, p50 %.2f, p99 %.2f\n",
+            Ratio(udp.throughput, receiver.throughput), Ratio(udp.p50_ms, receiver.p50_ms),
+            Ratio(udp.p99_ms, receiver.p99_ms));
+        lost += udp.lost;
+    }
+    return lost == 0 ? 0 : 3;
 }

@@ -2,6 +2,7 @@
 # receiver. POSIX sockets and poll(), so it is left out on Windows.
 if(NOT WIN32)
   add_executable(dc09_load ${CMAKE_CURRENT_LIST_DIR}/dc09_load.cpp ${CMAKE_CURRENT_LIST_DIR}/DC09_Floor_Server.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DC09_Udp_Load.cpp
     ${CMAKE_SOURCE_DIR}/tests/support/DC09_Test_Frames.cpp)
   target_link_libraries(dc09_load PRIVATE velmor_options OpenSSL::Crypto Threads::Threads)
   # Resident memory of the receiver while connections come and go.

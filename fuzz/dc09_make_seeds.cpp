@@ -69,7 +69,14 @@ int main(int argc, char* argv[])
         Framed("\"ADM-CID\"0001L0#1234[" + report + "[" + std::string(300, 'X') + "]"));
     ok &= Write(
         folder, "clear_two_frames", 0, "junk" + Framed("\"NULL\"0001L0#1[]") + Framed("\"NULL\"0002L0#1[]"));
-    ok &= Write(folder, "rejected_token", 0, Framed("\"SIA-DCS\"0001L0#1234[#1234|NRP]"));
+    ok &= Write(folder, "rejected_token", 0, Framed("\"ADM-HEX\"0001L0#1234[#1234|NRP]"));
+    ok &= Write(folder, "sia_several_events", 0,
+        Framed("\"SIA-DCS\"0005R1L1#1234[#1234|Nri1/BA01/BR01/ri2/FA003^Hall^]" + trailer));
+    ok &= Write(folder, "sia_modifiers", 0,
+        Framed("\"SIA-DCS\"0006L0#12ab[#12AB|Nda04-22-94ti10:21/id5/OP/pi002/CL001/02]"));
+    ok &= Write(folder, "sia_not_sia", 0, Framed("\"SIA-DCS\"0001L0#1234[" + report));
+    ok &= Write(folder, "sia_encrypted_mode3", 3,
+        Encrypted("\"*SIA-DCS\"0010L0#1234[", "#1234|Nri1/BA01]" + trailer, 3));
     for (std::uint8_t mode = 0; mode <= 3; ++mode) {
         const std::string suffix = std::to_string(mode);
         ok &= Write(folder, "encrypted_report_mode" + suffix, mode,

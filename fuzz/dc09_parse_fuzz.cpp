@@ -25,6 +25,30 @@ template<std::size_t N> bool Terminated(const char (&field)[N])
     return ::strnlen(field, N) < N;
 }
 
+bool Is_Upper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+// SIA-DCS events only come from an SIA-DCS block, within the limit, each stored field ended
+// (the zone may fill its record field, which its one spare byte here still ends).
+void Check_Sia_Events(const DC09_Frame& frame, DC09_Outcome outcome)
+{
+    Require(frame.Sia_Count <= DC09_Sia_Event_Limit, "SIA events within the limit");
+    const bool accepted = outcome == DC09_Outcome::Accepted || outcome == DC09_Outcome::AcceptedEncrypted;
+    if (!accepted)
+        return;
+    Require(frame.Sia_Count == 0 || DC09_Is_Sia(frame.Kind), "SIA events only from SIA-DCS");
+    for (std::size_t i = 0; i < frame.Sia_Count; ++i) {
+        const DC09_Sia_Event& event = frame.Sia_Events[i];
+        Require(Terminated(event.Event) && Terminated(event.Group) && Terminated(event.Zone),
+            "SIA event fields terminated");
+        Require((event.Event[0] == 'N' || event.Event[0] == 'O') && Is_Upper(event.Event[1])
+                && Is_Upper(event.Event[2]) && event.Event[3] == '\0',
+            "SIA event is a function code and two letters");
+    }
+}
+
 void Check_Frame(const DC09_Frame& frame, DC09_Outcome outcome)
 {
     Require(Terminated(frame.Receiver) && Terminated(frame.Line) && Terminated(frame.Account)
@@ -36,6 +60,7 @@ void Check_Frame(const DC09_Frame& frame, DC09_Outcome outcome)
         Require(!DC09_Is_Encrypted(frame.Kind) && frame.Kind != DC09_Kind::None, "clear kind when Accepted");
     if (outcome == DC09_Outcome::AcceptedEncrypted)
         Require(DC09_Is_Encrypted(frame.Kind), "encrypted kind when AcceptedEncrypted");
+    Check_Sia_Events(frame, outcome);
 }
 
 // Every reply is a well-formed frame whose token the parser does not take as a message.

@@ -49,10 +49,40 @@ std::size_t Terminate(int printed, Report_Line& out)
     return length + 1;
 }
 
+// The SIA line of the same receivers: "S", receiver, line, then the SIA block as the panel
+// would send it, with the account (at most six characters, as that line carries it), one event
+// and its partition as an "ri" modifier: S01000[#1234|Nri1/BA01].
+std::size_t Format_Sia_Line(const Event_Record& record, Report_Line& out)
+{
+    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, 6);
+    const std::string_view event = Fixed_Text(record.Qualifier_Event);
+    const std::string_view group = Fixed_Text(record.Group_Partition);
+    const std::string_view zone = Fixed_Text(record.Zone_User);
+    const int receiver = Leading_Number(record.Receiver_Number);
+    const int line = Leading_Number(record.Line_Number);
+    int printed = 0;
+    if (event.empty()) {
+        // A block without event data is passed on as one: the account alone.
+        printed = std::snprintf(out, Report_Line_Size - 1, "S%.2d%.3d[#%.*s]", receiver, line,
+            Length_Of(account), account.data());
+    } else {
+        const std::string_view function = event.substr(0, 1);
+        const std::string_view code = event.substr(1);
+        printed = std::snprintf(out, Report_Line_Size - 1, "S%.2d%.3d[#%.*s|%.*s%s%.*s%s%.*s%.*s]", receiver,
+            line, Length_Of(account), account.data(), Length_Of(function), function.data(),
+            group.empty() ? "" : "ri", Length_Of(group), group.data(), group.empty() ? "" : "/",
+            Length_Of(code), code.data(), Length_Of(zone), zone.data());
+    }
+    return Terminate(printed, out);
+}
+
 } // namespace
 
 std::size_t Format_Report_Line(const Event_Record& record, std::uint8_t report_format, Report_Line& out)
 {
+    if (record.Content == Content_Sia_Dcs)
+        return Format_Sia_Line(record, out);
+
     // Both receiver formats carry the same event line: the second one's "%0.3d" differs from
     // "%.3d" only by a zero flag, which does nothing without a field width. A stored format value
     // the window cannot choose therefore needs no rule of its own and gets the same line.

@@ -18,8 +18,10 @@ inline constexpr std::uint8_t Report_Format_MLR2000 = 1;
 
 // The event line: "5", receiver (2+ digits), line (3+ digits), " 18", the first four characters of
 // the account, the qualifier letter with the event code, group and zone. The record is not
-// changed. Returns the length including the DC4. No allocation: the output thread calls it for
-// every line.
+// changed. An SIA-DCS record (Content_Sia_Dcs) gets the SIA line instead: "S", receiver (2+
+// digits), line (3+ digits) and "[#account|Nri1/BA01]" (account at most six characters; no "ri"
+// part without a partition). Returns the length including the DC4. No allocation: the output
+// thread calls it for every line.
 std::size_t Format_Report_Line(const Event_Record& record, std::uint8_t report_format, Report_Line& out);
 
 // The record a supervision change is reported with: event 350, qualifier 1 (the object stopped

@@ -1,6 +1,7 @@
 #include "receiver/DC09_Content.h"
 
 #include "receiver/DC09_Hex.h"
+#include "receiver/DC09_Sia_Content.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,14 +22,22 @@ void Copy_While(char* field, std::size_t limit, const char* from, const char* en
     field[count] = '\0';
 }
 
-bool Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
+} // namespace
+
+bool DC09_Data_Account_Matches(const DC09_Frame& frame, const char* data, const char* end)
 {
     const std::size_t header_length = ::strnlen(frame.Account, sizeof frame.Account - 1);
     std::size_t digits = 0;
-    while (digits < sizeof frame.Account - 1 && data + digits < end && DC09_Is_Hex(data[digits]))
+    // The header account is kept in upper case; the repeated one may come in either case.
+    while (digits < sizeof frame.Account - 1 && data + digits < end && DC09_Is_Hex_Any_Case(data[digits])) {
+        if (digits < header_length && DC09_Upper_Hex(data[digits]) != frame.Account[digits])
+            return false;
         ++digits;
-    return digits >= header_length && std::memcmp(data, frame.Account, header_length) == 0;
+    }
+    return digits >= header_length;
 }
+
+namespace {
 
 // Offsets from the vertical bar of the fixed Contact ID layout "|QEEE GG ZZZ]".
 constexpr std::ptrdiff_t Event_At = 1;
@@ -40,7 +49,7 @@ constexpr std::ptrdiff_t Close_At = 12;
 
 const char* Read_Contact_Id(DC09_Frame& frame, const char* data, const char* end)
 {
-    if (!Account_Matches(frame, data, end))
+    if (!DC09_Data_Account_Matches(frame, data, end))
         return nullptr;
     const char* bar = std::find(data, end, '|');
     // Without a bar the message carries no event data but is still taken, and nothing after it is
@@ -88,6 +97,9 @@ const char* DC09_Read_Content(DC09_Frame& frame, const char* data, const char* e
     case DC09_Kind::ADM_CID:
     case DC09_Kind::Encrypted_ADM_CID:
         return Read_Contact_Id(frame, data, end);
+    case DC09_Kind::Sia_Dcs:
+    case DC09_Kind::Encrypted_Sia_Dcs:
+        return DC09_Read_Sia_Dcs(frame, data, end);
     case DC09_Kind::None:
         break;
     }

@@ -8,6 +8,10 @@
 // scan (extended data, time stamp) starts, or nullptr when the content is refused.
 const char* DC09_Read_Content(DC09_Frame& frame, const char* data, const char* end);
 
+// The account repeated at the start of the data: its leading hexadecimal digits (either case, at
+// most 16) must begin with the header account.
+bool DC09_Data_Account_Matches(const DC09_Frame& frame, const char* data, const char* end);
+
 // Longest value text of an extended data marker.
 inline constexpr std::size_t DC09_Extended_Value_Size = 16;
 

@@ -35,7 +35,13 @@ DC09_Message DC09_Write_Frame(std::string_view body)
 
 bool DC09_Is_Encrypted(DC09_Kind kind)
 {
-    return kind == DC09_Kind::Encrypted_ADM_CID || kind == DC09_Kind::Encrypted_Link_Test;
+    return kind == DC09_Kind::Encrypted_ADM_CID || kind == DC09_Kind::Encrypted_Link_Test
+        || kind == DC09_Kind::Encrypted_Sia_Dcs;
+}
+
+bool DC09_Is_Sia(DC09_Kind kind)
+{
+    return kind == DC09_Kind::Sia_Dcs || kind == DC09_Kind::Encrypted_Sia_Dcs;
 }
 
 std::string_view DC09_Kind_Token(DC09_Kind kind)
@@ -49,6 +55,10 @@ std::string_view DC09_Kind_Token(DC09_Kind kind)
         return "*ADM-CID";
     case DC09_Kind::Encrypted_Link_Test:
         return "*NULL";
+    case DC09_Kind::Sia_Dcs:
+        return "SIA-DCS";
+    case DC09_Kind::Encrypted_Sia_Dcs:
+        return "*SIA-DCS";
     case DC09_Kind::None:
         break;
     }

@@ -12,7 +12,9 @@ enum class DC09_Kind : std::uint8_t {
     ADM_CID, // "ADM-CID"
     Link_Test, // "NULL"
     Encrypted_ADM_CID, // "*ADM-CID"
-    Encrypted_Link_Test // "*NULL"
+    Encrypted_Link_Test, // "*NULL"
+    Sia_Dcs, // "SIA-DCS"
+    Encrypted_Sia_Dcs // "*SIA-DCS"
 };
 
 enum class DC09_Outcome : std::uint8_t {
@@ -24,6 +26,18 @@ enum class DC09_Outcome : std::uint8_t {
 
 // Longest stored extended data text, without its terminator.
 inline constexpr std::size_t DC09_Extended_Data_Size = 64;
+
+// Most SIA events one message may carry; a block with more is refused rather than partly stored.
+inline constexpr std::size_t DC09_Sia_Event_Limit = 16;
+
+// One event of an SIA-DCS block, in the widths of the event fields it is stored in. The zone
+// may fill its field: four digits with no terminator.
+struct DC09_Sia_Event
+{
+    char Event[4] = {}; // function code and the two-letter event code: "NBA"
+    char Group[sizeof(Event_Record::Group_Partition)] = {}; // the "ri" value in force
+    char Zone[sizeof(Event_Record::Zone_User) + 1] = {}; // the address, else the "id" value
+};
 
 // One parsed message. The text widths are those of the event fields that the receiver copies them
 // into, so a copy never truncates; every text is zero-terminated inside its width.
@@ -39,6 +53,9 @@ struct DC09_Frame
     char Zone[sizeof(Event_Record::Zone_User)] = {};
     std::int64_t Message_Time = 0; // non-zero only when the message carried a valid time stamp
     char Extended_Data[DC09_Extended_Data_Size + 1] = {};
+    // SIA-DCS only: the events of the block, in order. None when the block has no event data.
+    std::uint8_t Sia_Count = 0;
+    DC09_Sia_Event Sia_Events[DC09_Sia_Event_Limit];
 };
 
 // One complete message to send: line feed, CRC, length, body, carriage return. Fixed storage so that
@@ -59,6 +76,7 @@ inline constexpr std::size_t DC09_Max_Body = sizeof(DC09_Message::Bytes) - 10;
 DC09_Message DC09_Write_Frame(std::string_view body);
 
 bool DC09_Is_Encrypted(DC09_Kind kind);
+bool DC09_Is_Sia(DC09_Kind kind);
 
 // The ID token of a kind, without quotes; empty for None.
 std::string_view DC09_Kind_Token(DC09_Kind kind);

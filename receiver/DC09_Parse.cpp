@@ -12,12 +12,12 @@
 
 namespace {
 
-// CRC and length fields: four upper-case hexadecimal digits each.
+// CRC and length fields: four hexadecimal digits each, in either case.
 bool Read_Hex4(const char* at, unsigned& value)
 {
     value = 0;
     for (int i = 0; i < 4; ++i) {
-        const int digit = DC09_Hex_Value(at[i]);
+        const int digit = DC09_Hex_Value_Any_Case(at[i]);
         if (digit < 0)
             return false;
         value = value * 16 + static_cast<unsigned>(digit);
@@ -39,7 +39,8 @@ DC09_Kind Read_Token(const char* at, const char* end, const char*& after)
         std::string_view Token;
         DC09_Kind Kind;
     } tokens[] = {{"ADM-CID\"", DC09_Kind::ADM_CID}, {"NULL\"", DC09_Kind::Link_Test},
-        {"*ADM-CID\"", DC09_Kind::Encrypted_ADM_CID}, {"*NULL\"", DC09_Kind::Encrypted_Link_Test}};
+        {"*ADM-CID\"", DC09_Kind::Encrypted_ADM_CID}, {"*NULL\"", DC09_Kind::Encrypted_Link_Test},
+        {"SIA-DCS\"", DC09_Kind::Sia_Dcs}, {"*SIA-DCS\"", DC09_Kind::Encrypted_Sia_Dcs}};
     for (const auto& token : tokens)
         if (Starts_With(at, end, token.Token)) {
             after = at + token.Token.size();
@@ -59,6 +60,17 @@ const char* Store_Hex_Field(const char* at, const char* end, char* field, std::s
     return at;
 }
 
+// The account may come in lower case; it is kept in upper case, so one account is one object
+// whatever case its panel writes, and the reply echoes it as the receiver writes hexadecimal.
+const char* Store_Account(const char* at, const char* end, char* field, std::size_t limit)
+{
+    std::size_t count = 0;
+    while (count < limit && at < end && DC09_Is_Hex_Any_Case(*at))
+        field[count++] = DC09_Upper_Hex(*at++);
+    field[count] = '\0';
+    return at;
+}
+
 // Receiver, line and account from the header; returns the [ that opens the data, or nullptr.
 const char* Scan_Header(DC09_Frame& frame, const char* at, const char* end)
 {
@@ -73,7 +85,7 @@ const char* Scan_Header(DC09_Frame& frame, const char* at, const char* end)
             at = Store_Hex_Field(at + 1, end, frame.Line, sizeof frame.Line - 1);
             break;
         case '#':
-            at = Store_Hex_Field(at + 1, end, frame.Account, sizeof frame.Account - 1);
+            at = Store_Account(at + 1, end, frame.Account, sizeof frame.Account - 1);
             break;
         default:
             ++at;
@@ -83,7 +95,7 @@ const char* Scan_Header(DC09_Frame& frame, const char* at, const char* end)
 }
 
 // Decodes the hexadecimal text from `data` over itself and deciphers its whole blocks. The text
-// ends at the first character that is not an upper-case hexadecimal digit; an odd last digit is
+// ends at the first character that is not a hexadecimal digit of either case; an odd last digit is
 // dropped. Returns the end of the deciphered text: its first zero byte, or the decoded size.
 char* Decipher_Data(char* data, const char* end, std::uint8_t aes_mode, const std::uint8_t* key32)
 {
@@ -91,8 +103,8 @@ char* Decipher_Data(char* data, const char* end, std::uint8_t aes_mode, const st
     std::size_t count = 0;
     // Byte i is written at i and read from 2i and 2i + 1, so the decode never overtakes its input.
     for (const char* pair = data; end - pair >= 2; pair += 2) {
-        const int high = DC09_Hex_Value(pair[0]);
-        const int low = DC09_Hex_Value(pair[1]);
+        const int high = DC09_Hex_Value_Any_Case(pair[0]);
+        const int low = DC09_Hex_Value_Any_Case(pair[1]);
         if (high < 0 || low < 0)
             break;
         bytes[count++] = static_cast<std::uint8_t>(high * 16 + low);
@@ -127,7 +139,7 @@ DC09_Outcome DC09_Parse(char* text, std::size_t length, const DC09_Cipher_Choose
     const char* fields = line_feed + 1;
     unsigned crc_field = 0;
     unsigned length_field = 0;
-    // A field that is not four upper-case hex digits can never match: the frame is not one.
+    // A field that is not four hex digits can never match: the frame is not one.
     if (text_end - fields < 8 || !Read_Hex4(fields, crc_field) || !Read_Hex4(fields + 4, length_field))
         return DC09_Outcome::Unrecognised;
 

@@ -37,7 +37,7 @@ DC09_Stream_Cut DC09_Next_Cut(const char* text, std::size_t size, std::size_t fr
     for (std::size_t i = 0; i < Field_Size; ++i) {
         if (i == have)
             return Field_Size + 2 <= partial_limit ? partial : not_a_frame;
-        const int digit = DC09_Hex_Value(fields[i]);
+        const int digit = DC09_Hex_Value_Any_Case(fields[i]);
         if (digit < 0)
             return not_a_frame;
         if (i >= 4)

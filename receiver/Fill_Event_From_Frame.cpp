@@ -53,3 +53,19 @@ Filled_Event Fill_Event_From_Frame(
     record.Signal_Quality = quality ? (*quality & 0xFF) : 255;
     return filled;
 }
+
+std::size_t Stored_Record_Count(const DC09_Frame& frame)
+{
+    return DC09_Is_Sia(frame.Kind) && frame.Sia_Count > 1 ? frame.Sia_Count : 1;
+}
+
+void Fill_Sia_Event(Event_Record& record, const DC09_Frame& frame, std::size_t index)
+{
+    record.Content = Content_Sia_Dcs;
+    if (index >= frame.Sia_Count)
+        return;
+    const DC09_Sia_Event& event = frame.Sia_Events[index];
+    Set_Fixed_Text(record.Qualifier_Event, Fixed_Text(event.Event));
+    Set_Fixed_Text(record.Group_Partition, Fixed_Text(event.Group));
+    Set_Fixed_Text_Full(record.Zone_User, Fixed_Text(event.Zone));
+}

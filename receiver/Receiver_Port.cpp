@@ -17,6 +17,7 @@
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
@@ -103,6 +104,8 @@ Receiver_Port::~Receiver_Port()
 {
     for (const std::unique_ptr<Connection>& connection : connections)
         receiver_socket::Close(connection->Descriptor);
+    udp_reader.reset(); // no event loop may follow to free it later
+    Close_Udp();
 }
 
 void Receiver_Port::Start()
@@ -186,11 +189,14 @@ void Receiver_Port::Open_Port()
         return;
     }
     Log(QStringLiteral("Port ") + QString::number(port) + QStringLiteral(" is open."));
+    if (links.Settings.DC9_Udp_Off == 0)
+        Open_Udp(static_cast<std::uint16_t>(port));
 }
 
 void Receiver_Port::Close_Port()
 {
     server->close();
+    Close_Udp();
     accept_guard.Reset();
     while (!connections.empty())
         Close_Connection(*connections.back());
@@ -341,39 +347,56 @@ void Receiver_Port::Data_Log_Feed(const char* bytes, std::size_t size)
 
 bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_t size)
 {
-    const Peer& peer = connection.Remote;
-    const Settings_Record& settings = links.Settings;
-
-    // The header's account picks the cipher before anything is deciphered.
-    Account_Choice choice(accounts.get(), settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
-    DC09_Frame frame;
-    const DC09_Outcome outcome = DC09_Parse(bytes, size, choice.Chooser(), frame);
-    if (outcome == DC09_Outcome::Unrecognised)
+    Answer answer;
+    if (!Answer_Message(bytes, size, answer))
         return false;
-
-    const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));
-    // The window is measured on the clock the NAK carries, so the sender is told the time it is
-    // measured against.
-    const std::int64_t receiver_time = DC09_Current_Reply_Sources().Utc_Seconds();
-    const bool time_in_window = DC09_Time_In_Window(frame.Message_Time, receiver_time);
-    const DC09_Reply reply
-        = DC09_Choose_Reply(outcome, choice.Aes_Mode, settings.Time_Synch != 0, time_in_window);
-    const DC09_Message message = DC09_Build_Reply(reply, frame, choice.Aes_Mode, choice.Key32);
-    Send_Reply(connection, message.Bytes, message.Size);
-
-    std::int32_t idle = DC09_Idle_Seconds;
-    if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
-        const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
-        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
-        links.Events.Append_Event(filled.Record);
-        links.Object_Changed.Set();
-        idle = settings.DC9_Conn_Timeout;
-    } else if (reply == DC09_Reply::Nak) {
-        Note_Time_Refused(peer, frame.Message_Time, receiver_time);
-    } else if (choice.Row != nullptr) {
-        Note_Account_Refused(peer, frame, choice, reply);
-    }
+    Send_Reply(connection, answer.Message.Bytes, answer.Message.Size);
+    const std::int32_t idle = Keep_Message(connection.Remote, answer);
     if (connection.Open)
         table->Restart(connection.Slot, idle);
     return true;
+}
+
+bool Receiver_Port::Answer_Message(char* bytes, std::size_t size, Answer& answer)
+{
+    const Settings_Record& settings = links.Settings;
+    // The header's account picks the cipher before anything is deciphered.
+    answer.Choice = Account_Choice(accounts.get(), settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
+    const DC09_Outcome outcome = DC09_Parse(bytes, size, answer.Choice.Chooser(), answer.Frame);
+    if (outcome == DC09_Outcome::Unrecognised)
+        return false;
+    // The window is measured on the clock the NAK carries, so the sender is told the time it is
+    // measured against.
+    answer.Receiver_Time = DC09_Current_Reply_Sources().Utc_Seconds();
+    const bool time_in_window = DC09_Time_In_Window(answer.Frame.Message_Time, answer.Receiver_Time);
+    answer.Reply
+        = DC09_Choose_Reply(outcome, answer.Choice.Aes_Mode, settings.Time_Synch != 0, time_in_window);
+    answer.Message
+        = DC09_Build_Reply(answer.Reply, answer.Frame, answer.Choice.Aes_Mode, answer.Choice.Key32);
+    return true;
+}
+
+std::int32_t Receiver_Port::Keep_Message(const Peer& peer, const Answer& answer)
+{
+    const DC09_Frame& frame = answer.Frame;
+    if (answer.Reply == DC09_Reply::Nak)
+        Note_Time_Refused(peer, frame.Message_Time, answer.Receiver_Time);
+    else if (answer.Reply != DC09_Reply::Ack && answer.Reply != DC09_Reply::Encrypted_Ack
+        && answer.Choice.Row != nullptr)
+        Note_Account_Refused(peer, frame, answer.Choice, answer.Reply);
+    if (answer.Reply != DC09_Reply::Ack && answer.Reply != DC09_Reply::Encrypted_Ack)
+        return DC09_Idle_Seconds;
+    const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));
+    Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
+    // An SIA-DCS block with several events is stored as that many records, in its order, all
+    // acknowledged by the one reply.
+    const std::size_t records = Stored_Record_Count(frame);
+    for (std::size_t i = 0; i < records; ++i) {
+        if (DC09_Is_Sia(frame.Kind))
+            Fill_Sia_Event(filled.Record, frame, i);
+        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
+        links.Events.Append_Event(filled.Record);
+    }
+    links.Object_Changed.Set();
+    return links.Settings.DC9_Conn_Timeout;
 }

@@ -2,7 +2,10 @@
 
 #include "base/Log_Writer.h"
 #include "receiver/Accept_Guard.h"
+#include "receiver/Account_Choice.h"
 #include "receiver/DC09_Connection_Table.h"
+#include "receiver/DC09_Frame.h"
+#include "receiver/DC09_Reply.h"
 #include "receiver/DC09_Stream_Framer.h"
 #include "receiver/Rate_Limited_Lines.h"
 #include "receiver/Socket_Watch.h"
@@ -17,19 +20,21 @@
 #include <string_view>
 #include <vector>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTimer;
 class Event_Store;
 class Object_Table;
 class Auto_Reset_Event;
 class Account_Table;
-struct Account_Choice;
 struct DC09_Frame;
 struct Settings_Record;
 enum class DC09_Reply : std::uint8_t;
 
-// The TCP port on which alarm communicators deliver DC-09 messages. Everything here runs on the
-// window thread: a received message is parsed, answered and stored inside its read event, and
+// The port on which alarm communicators deliver DC-09 messages: TCP, and UDP on the same number
+// unless the settings turn it off. Everything here runs on the window thread: a received message
+// (a frame of a connection's stream, or one datagram) is parsed, answered and stored inside its
+// read event, and
 // the one-second tick opens and closes the port, sweeps idle connections and keeps the status
 // text current.
 class Receiver_Port : public QObject
@@ -64,6 +69,7 @@ public:
     void Set_Accounts(std::shared_ptr<const Account_Table> table_in_force);
 
     bool Listening() const;
+    bool Udp_Open() const { return udp_socket >= 0; }
     int Connection_Count() const { return static_cast<int>(connections.size()); }
 
     // A connection's peer as text, taken once when it is accepted so a read needs no strings.
@@ -98,6 +104,23 @@ private:
     void Send_Unsent(Connection& connection);
     void Close_Connection(Connection& connection);
     bool Handle_Frame(Connection& connection, char* bytes, std::size_t size);
+    // What one frame is answered with, built before anything is stored.
+    struct Answer
+    {
+        Account_Choice Choice {nullptr, 0, nullptr}; // the cipher the header's account chose
+        DC09_Frame Frame;
+        DC09_Reply Reply;
+        DC09_Message Message;
+        std::int64_t Receiver_Time;
+    };
+    // False when the bytes are no frame (no answer at all).
+    bool Answer_Message(char* bytes, std::size_t size, Answer& answer);
+    // Stores what the answer acknowledged; returns the sender's next idle countdown.
+    std::int32_t Keep_Message(const Peer& peer, const Answer& answer);
+    // UDP on the receiver port number (Receiver_Port_Udp.cpp).
+    void Open_Udp(std::uint16_t port);
+    void Close_Udp();
+    void Udp_Read();
     void Data_Log_Feed(const char* bytes, std::size_t size);
     // The lines a flood could repeat, each at most once a minute per peer (Receiver_Port_Lines.cpp).
     void Note_Unrecognised(const Peer& peer);
@@ -143,4 +166,9 @@ private:
     Rate_Limited_Lines account_lines; // keyed by the reason and the account
     std::shared_ptr<const Account_Table> accounts;
     bool first_tick_done = false;
+    std::intptr_t udp_socket = -1;
+    std::unique_ptr<QSocketNotifier> udp_reader;
+    // Reused for every datagram: one frame is parsed in it and its answer built, with no
+    // allocation per message.
+    std::unique_ptr<Answer> udp_answer;
 };

@@ -15,14 +15,15 @@ struct Event_Record
     char Receiver_Number[7];
     char Line_Number[7];
     char Account_Number[17];
-    char Qualifier_Event[5]; // "1401", "NULL" for a link test, or empty
+    char Qualifier_Event[5]; // "1401", "NULL" for a link test, "NBA" for SIA-DCS, or empty
     char Group_Partition[3];
-    char Zone_User[4];
+    char Zone_User[4]; // an SIA address of four digits fills it; Reserved_44 keeps it ended
     std::uint8_t Reserved_44[4];
     std::int64_t Time_Received; // reception time, seconds since 1970 UTC
     char IP_Address[16]; // may be full with no terminator
     std::int32_t Signal_Quality; // 0..255, 255 = not reported
-    std::uint8_t Reserved_76[4];
+    std::uint8_t Content; // Content_*: what the message carried; older files hold 0 here
+    std::uint8_t Reserved_77[3];
 };
 #pragma pack(pop)
 
@@ -36,6 +37,12 @@ static_assert(offsetof(Event_Record, Zone_User) == 40);
 static_assert(offsetof(Event_Record, Time_Received) == 48);
 static_assert(offsetof(Event_Record, IP_Address) == 56);
 static_assert(offsetof(Event_Record, Signal_Quality) == 72);
+static_assert(offsetof(Event_Record, Content) == 76);
+
+// Content values. A reserved byte was 0 in every record ever written, so Contact ID (and link
+// tests) keep 0 and their records stay what they always were.
+inline constexpr std::uint8_t Content_Contact_Id = 0;
+inline constexpr std::uint8_t Content_Sia_Dcs = 1; // "SIA-DCS" or "*SIA-DCS": one record per event
 
 inline constexpr std::uint8_t Status_Used = 1;
 inline constexpr std::uint8_t Status_Saved = 2; // in memory only

@@ -48,6 +48,10 @@ template<std::size_t N> QString Qualifier_Event(const char (&field)[N])
     const std::string_view text = Fixed_Text(field);
     if (text == "NULL")
         return QStringLiteral(" PING");
+    // An SIA event: its function letter (N, O) where Contact ID has its qualifier digit.
+    if (!text.empty() && text[0] >= 'G' && text[0] <= 'Z')
+        return QStringLiteral(" ") + QString::fromLatin1(text.data(), 1) + QStringLiteral("   ")
+            + QString::fromLatin1(text.data() + 1, static_cast<qsizetype>(text.size() - 1));
     const int qualifier = text.empty() ? 0 : (static_cast<unsigned char>(text[0]) & 0x0F);
     const std::string_view code = text.empty() ? text : text.substr(1);
     return QString::asprintf(" %d   ", qualifier)

@@ -116,6 +116,7 @@ private:
     // "DC-09 Receiver" page.
     void Refresh_ReceiverExecute();
     void CheckBox_DC9_Port_EnableClick();
+    void CheckBox_DC9_UdpClick();
     void LabeledEdit_DC9_PortChange();
     void LabeledEdit_DC9_Conn_TimeoutChange();
     void CheckBox_Time_SynchClick();
@@ -156,6 +157,7 @@ private:
     QLabel* Status_Panel_1;
 
     QCheckBox* CheckBox_DC9_Port_Enable;
+    QCheckBox* CheckBox_DC9_Udp;
     QLineEdit* LabeledEdit_DC9_Port;
     QLineEdit* LabeledEdit_DC9_Conn_Timeout;
     QCheckBox* CheckBox_Time_Synch;

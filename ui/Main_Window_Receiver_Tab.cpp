@@ -34,7 +34,9 @@ QWidget* TMain_Form::Create_Receiver_Page()
 
     QGroupBox* port = Place_Group(page, QStringLiteral("Receiver Port"), {6, 4, 150, 58});
     CheckBox_DC9_Port_Enable
-        = Place_Control<QCheckBox>(port, "CheckBox_DC9_Port_Enable", QStringLiteral("Open"), {10, 26});
+        = Place_Control<QCheckBox>(port, "CheckBox_DC9_Port_Enable", QStringLiteral("Open"), {10, 16});
+    // Checked: the same port number takes UDP datagrams too.
+    CheckBox_DC9_Udp = Place_Control<QCheckBox>(port, "CheckBox_DC9_Udp", QStringLiteral("UDP"), {10, 36});
     LabeledEdit_DC9_Port
         = Labeled_Edit(port, "LabeledEdit_DC9_Port", QStringLiteral("Port: "), {66, 24}, 44, 5);
 
@@ -103,6 +105,7 @@ QWidget* TMain_Form::Create_Receiver_Page()
 void TMain_Form::Connect_Receiver_Page()
 {
     connect(CheckBox_DC9_Port_Enable, &QCheckBox::toggled, this, &TMain_Form::CheckBox_DC9_Port_EnableClick);
+    connect(CheckBox_DC9_Udp, &QCheckBox::toggled, this, &TMain_Form::CheckBox_DC9_UdpClick);
     connect(LabeledEdit_DC9_Port, &QLineEdit::textChanged, this, &TMain_Form::LabeledEdit_DC9_PortChange);
     connect(LabeledEdit_DC9_Conn_Timeout, &QLineEdit::textChanged, this,
         &TMain_Form::LabeledEdit_DC9_Conn_TimeoutChange);
@@ -119,6 +122,12 @@ void TMain_Form::CheckBox_DC9_Port_EnableClick()
         Hooks.Receiver_Enable_Clicked();
     Record.DC9_Port_Enable = CheckBox_DC9_Port_Enable->isChecked() ? 1 : 0;
     Refresh_ReceiverExecute();
+}
+
+void TMain_Form::CheckBox_DC9_UdpClick()
+{
+    Record.DC9_Udp_Off = CheckBox_DC9_Udp->isChecked() ? 0 : 1;
+    Check_Settings_Changed();
 }
 
 void TMain_Form::LabeledEdit_DC9_PortChange()
@@ -234,12 +243,13 @@ void TMain_Form::Refresh_ReceiverExecute()
     LabeledEdit_DC9_Port->setText(QString::number(Record.DC9_Port));
     LabeledEdit_DC9_Conn_Timeout->setText(QString::number(Record.DC9_Conn_Timeout));
     CheckBox_DC9_Port_Enable->setChecked(Record.DC9_Port_Enable == 1);
+    CheckBox_DC9_Udp->setChecked(Record.DC9_Udp_Off == 0);
     Show_Key();
     CheckBox_Time_Synch->setChecked(Record.Time_Synch == 1);
 
     // The receiver's settings are fixed while its port is open.
     const bool editable = Record.DC9_Port_Enable != 1;
-    QWidget* const controls[] = {LabeledEdit_DC9_Port, LabeledEdit_DC9_Conn_Timeout,
+    QWidget* const controls[] = {LabeledEdit_DC9_Port, CheckBox_DC9_Udp, LabeledEdit_DC9_Conn_Timeout,
         LabeledEdit_DC9_Encoding_Key, RadioButton_DC9_AES_Off, RadioButton_DC9_AES_128,
         RadioButton_DC9_AES_192, RadioButton_DC9_AES_256, RadioButton_Aes_Key_Hex, RadioButton_Aes_Key_Text,
         CheckBox_Show_AES_Password, CheckBox_Time_Synch};

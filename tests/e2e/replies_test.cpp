@@ -75,8 +75,11 @@ TEST_F(Replies, UnsupportedTokenGetsDuhWithSequenceZero)
 {
     Start(Receiver_Settings());
     Test_Message message;
-    message.token = "SIA-DCS";
+    message.token = "ADM-HEX";
     EXPECT_EQ(Exchange(Build_Clear_Frame(message)).body, "\"DUH\"0000L0#[]");
+    // A Contact ID block under the SIA-DCS token is no SIA-DCS content.
+    message.token = "SIA-DCS";
+    EXPECT_EQ(Exchange(Build_Clear_Frame(message)).body, "\"DUH\"0001L0#1234[]");
 }
 
 TEST_F(Replies, ForeignAccountInDataGetsDuh)

@@ -101,7 +101,7 @@ TEST_F(Robustness, MalformedFramesAnsweredOnlyWhereGood)
         {"\nED060028" + good_body + "\r", ""},
         {"\nED06FFFF" + good_body + "\r", ""},
         {"\nED06" + good_body + "\r", ""},
-        {lower_case_crc, ""},
+        {lower_case_crc, "ACK"}, // lower-case hexadecimal is taken; the reply stays upper case
         {zero_inside, ""},
         {Wrap_Frame("\"ADM-CID\"0001L0#1234"), ""},
         {Wrap_Frame("\"ADM-CID\"00A1L0#1234[#1234|1401 01 001]"), "DUH"},

@@ -215,3 +215,20 @@ TEST(Report_Line_Test, FormattingAllocatesNothing)
 }
 
 } // namespace
+
+TEST(Report_Line_Sia, SiaRecordGoesOutAsTheSiaLine)
+{
+    Event_Record record = Event("12", "3", "12345678", "NBA", "1", "01");
+    record.Content = Content_Sia_Dcs;
+    // The account keeps six characters on this line; the partition becomes an "ri" modifier.
+    EXPECT_EQ(Line_Of(record), "S12003[#123456|Nri1/BA01]" + DC4);
+    EXPECT_EQ(Line_Of(record, Report_Format_MLR2000), "S12003[#123456|Nri1/BA01]" + DC4);
+    Set_Fixed_Text(record.Group_Partition, "");
+    std::memcpy(record.Zone_User, "1001", 4);
+    EXPECT_EQ(Line_Of(record), "S12003[#123456|NBA1001]" + DC4);
+    Set_Fixed_Text(record.Qualifier_Event, "");
+    EXPECT_EQ(Line_Of(record), "S12003[#123456]" + DC4) << "a block without event data";
+    // The same fields without the mark are a Contact ID record and keep their line.
+    Event_Record contact_id = Event("12", "3", "1234", "1401", "01", "015");
+    EXPECT_EQ(Line_Of(contact_id), "512003 181234E40101015" + DC4);
+}

@@ -100,6 +100,11 @@ TEST(DC09_Allocation, WarmThreadHandlesMessagesWithoutAllocating)
     for (const std::uint8_t mode : {0, 1, 2, 3})
         messages.push_back(
             {Encrypted_Frame("\"*ADM-CID\"0002L0#1234[", data, mode, Counting_Key()), mode, Counting_Key()});
+    // SIA-DCS blocks with several events, clear and encrypted, and lower-case hexadecimal.
+    const std::string sia = "#12ab|Nri1/BA01/BR01/ti10:21/id5/OP][Q18]";
+    messages.push_back({Wrap_Frame("\"SIA-DCS\"0004L0#12AB[" + sia), 0, Counting_Key()});
+    messages.push_back(
+        {Encrypted_Frame("\"*SIA-DCS\"0005L0#12ab[", sia, 3, Counting_Key()), 3, Counting_Key()});
     // A key change between messages re-keys the thread's context in place.
     messages.push_back({Encrypted_Frame("\"*ADM-CID\"0003L0#1234[", data, 3, other_key), 3, other_key});
     for (const Message& message : messages)

@@ -240,7 +240,7 @@ TEST(DC09_Encrypted_Data, WrongKeyOrKeySizeIsRejected)
     EXPECT_EQ(Parse(frame, 1).Outcome, DC09_Outcome::Rejected);
 }
 
-TEST(DC09_Encrypted_Data, LowerCaseCipherTextIsNoHexadecimal)
+TEST(DC09_Encrypted_Data, LowerCaseCipherTextIsDeciphered)
 {
     std::string frame = Encrypted_Frame("\"*NULL\"0000L0#1234[", "]", 1, Counting_Key());
     const std::size_t data = frame.find('[') + 1;
@@ -248,7 +248,7 @@ TEST(DC09_Encrypted_Data, LowerCaseCipherTextIsNoHexadecimal)
         frame[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(frame[i])));
     const std::string body = frame.substr(9, frame.size() - 10);
     ASSERT_NE(body, Encrypted_Frame("\"*NULL\"0000L0#1234[", "]", 1, Counting_Key()).substr(9, body.size()));
-    EXPECT_EQ(Parse(Wrap_Frame(body), 1).Outcome, DC09_Outcome::Rejected);
+    EXPECT_EQ(Parse(Wrap_Frame(body), 1).Outcome, DC09_Outcome::AcceptedEncrypted);
 }
 
 TEST(DC09_Encrypted_Data, OddLastDigitIsDropped)

@@ -73,17 +73,25 @@ TEST(DC09_Framing, ReadsThatAreNoFrameAreUnrecognised)
     EXPECT_EQ(Parse(wrong_crc).Outcome, DC09_Outcome::Unrecognised);
 }
 
-TEST(DC09_Framing, LowerCaseCrcOrLengthDoesNotMatch)
+TEST(DC09_Framing, LowerCaseCrcLengthAndAccountAreTaken)
 {
-    EXPECT_EQ(
-        Parse("\ned060027" + std::string(Worked_Example_Body) + "\r").Outcome, DC09_Outcome::Unrecognised);
+    const Parsed crc = Parse("\ned060027" + std::string(Worked_Example_Body) + "\r");
+    EXPECT_EQ(crc.Outcome, DC09_Outcome::Accepted);
+    EXPECT_STREQ(crc.Frame.Account, "1234");
     // A body of 0x2A characters needs a letter in its length field.
     const std::string body = Body_With_Header("R12L0#1234");
     ASSERT_EQ(body.size(), 0x2Au);
     std::string frame = Wrap_Frame(body);
     ASSERT_EQ(Parse(frame).Outcome, DC09_Outcome::Accepted);
     frame[8] = 'a';
-    EXPECT_EQ(Parse(frame).Outcome, DC09_Outcome::Unrecognised);
+    EXPECT_EQ(Parse(frame).Outcome, DC09_Outcome::Accepted);
+    // The account is kept in upper case, and its repetition in the data may differ in case.
+    const Parsed account = Parse(Wrap_Frame("\"ADM-CID\"0001L0#12ab[#12Ab|1401 01 001]"));
+    EXPECT_EQ(account.Outcome, DC09_Outcome::Accepted);
+    EXPECT_STREQ(account.Frame.Account, "12AB");
+    EXPECT_EQ(Parse(Wrap_Frame("\"ADM-CID\"0001L0#12ab[#12ac|1401 01 001]")).Outcome, DC09_Outcome::Rejected);
+    EXPECT_EQ(
+        Parse("\ned0g0027" + std::string(Worked_Example_Body) + "\r").Outcome, DC09_Outcome::Unrecognised);
 }
 
 TEST(DC09_Framing, LengthOffByOneEitherWayIsUnrecognised)
@@ -158,7 +166,7 @@ TEST(DC09_Token, EachTokenSetsItsKind)
 TEST(DC09_Token, OtherTokensAreRejectedWithSequenceZero)
 {
     for (const char* body : {"\"ADM-CIDX\"0007L0#1234[#1234|1401 01 001]",
-             "\"SIA-DCS\"0007L0#1234[#1234|NRP]", "\"ADM-CID", "\"adm-cid\"0007L0#1234[#1234|1401 01 001]"}) {
+             "\"ADM-HEX\"0007L0#1234[#1234|NRP]", "\"ADM-CID", "\"adm-cid\"0007L0#1234[#1234|1401 01 001]"}) {
         const Parsed parsed = Parse(Wrap_Frame(body));
         EXPECT_EQ(parsed.Outcome, DC09_Outcome::Rejected) << body;
         EXPECT_EQ(parsed.Frame.Sequence, 0) << body;

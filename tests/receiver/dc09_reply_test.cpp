@@ -148,7 +148,7 @@ TEST_F(DC09_Reply_Test, DuhEchoesTheMessageHeader)
 
 TEST_F(DC09_Reply_Test, DuhToAnUnsupportedToken)
 {
-    const Parsed parsed = Parse(Wrap_Frame("\"SIA-DCS\"0042R12L3#ABCD[#ABCD|NRP]"));
+    const Parsed parsed = Parse(Wrap_Frame("\"ADM-HEX\"0042R12L3#ABCD[#ABCD|NRP]"));
     ASSERT_EQ(parsed.Outcome, DC09_Outcome::Rejected);
     EXPECT_EQ(Body_Of(DC09_Build_Reply(
                   DC09_Choose_Reply(parsed.Outcome, 0, false), parsed.Frame, 0, Counting_Key().data())),

@@ -198,7 +198,8 @@ TEST(Fill_Event, CopiesTheFrameAndThePeerWithNoSignalQuality)
     EXPECT_FALSE(filled.Has_Signal_Quality);
     const std::uint8_t zeros[4] = {};
     EXPECT_EQ(std::memcmp(record.Reserved_44, zeros, 4), 0);
-    EXPECT_EQ(std::memcmp(record.Reserved_76, zeros, 4), 0);
+    EXPECT_EQ(record.Content, Content_Contact_Id);
+    EXPECT_EQ(std::memcmp(record.Reserved_77, zeros, 3), 0);
 }
 
 TEST(Fill_Event, ReportedValuesWinOverThePeer)

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLabel>
 
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -93,6 +94,16 @@ TEST_F(Event_List_Window_Test, CellTextsFollowTheirColumnRules)
     form.Refresh_Log_GridExecute();
     EXPECT_EQ(Cell(0, 7), QStringLiteral(" 123.123.123.123X"));
     EXPECT_EQ(Cell(0, 8), QString()) << "255 means not reported";
+
+    // An SIA-DCS event shows its function letter and code; a four-digit zone fills its field.
+    Event_Record sia = Make_Event("2222", time);
+    Set_Fixed_Text(sia.Qualifier_Event, "NBA");
+    std::memcpy(sia.Zone_User, "1001", 4);
+    sia.Content = Content_Sia_Dcs;
+    events.Append_Event(sia);
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Cell(0, 4), QStringLiteral(" N   BA"));
+    EXPECT_EQ(Cell(0, 6), QStringLiteral(" 1001"));
 }
 
 TEST_F(Event_List_Window_Test, StatusColumnFollowsTheSavePassAndTheAcknowledgement)

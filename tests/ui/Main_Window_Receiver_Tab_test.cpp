@@ -53,6 +53,19 @@ TEST_F(Receiver_Page_Test, Typing_A_Port_Enables_Save_And_Typing_It_Back_Disable
     EXPECT_EQ(File_Settings().DC9_Port, 7777);
 }
 
+TEST_F(Receiver_Page_Test, Udp_Box_Is_On_For_Old_Files_And_Stores_Off_When_Cleared)
+{
+    Form->show();
+    auto* udp = Find<QCheckBox>("CheckBox_DC9_Udp");
+    EXPECT_TRUE(udp->isChecked()) << "the byte is 0 in every older file";
+    QTest::mouseClick(udp, Qt::LeftButton);
+    EXPECT_EQ(Settings.DC9_Udp_Off, 1);
+    EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
+    // Fixed, like the other receiver settings, while the port is open.
+    QTest::mouseClick(Find<QCheckBox>("CheckBox_DC9_Port_Enable"), Qt::LeftButton);
+    EXPECT_FALSE(udp->isEnabled());
+}
+
 TEST_F(Receiver_Page_Test, Save_Asks_And_Writes_Only_On_Yes)
 {
     Form->show();
