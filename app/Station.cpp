@@ -105,6 +105,7 @@ void Station::Create_Receiver()
     connect(receiver.get(), &Receiver_Port::First_Tick, this, &Station::Write_Startup_Line);
     connect(receiver.get(), &Receiver_Port::Raw_Traffic, this, &Station::Raw_Traffic);
     connect(receiver.get(), &Receiver_Port::Fault_Beep, this, &Station::Fault_Beep);
+    connect(receiver.get(), &Receiver_Port::Store_Full_Changed, this, &Station::Store_Full_Changed);
 }
 
 void Station::Create_Output_Side()
@@ -149,6 +150,11 @@ void Station::Answer_Received(std::uint8_t answer, std::chrono::system_clock::ti
     const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
     emit Raw_Traffic(
         QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
+}
+
+bool Station::Store_Full() const
+{
+    return receiver && receiver->Store_Full();
 }
 
 void Station::Receiver_Enable_Changed()

@@ -69,6 +69,10 @@ public:
     Object_Table& Objects() { return *objects; }
     Supervision_Timer& Supervision() { return *supervision; }
 
+    // True while the event ring is full of alarms the automation software has not acknowledged:
+    // new alarms then get no answer from the receiver. Store_Full_Changed tells of each change.
+    bool Store_Full() const;
+
     // The receiver's "Open" box changed: the port timer restarts its 1000 ms.
     void Receiver_Enable_Changed();
     // Either output "Open" box was clicked: the link acts within half a second.
@@ -99,6 +103,7 @@ signals:
     // The monitoring thread saved new events, or marked some reported.
     void Events_Saved();
     void Objects_Changed();
+    void Store_Full_Changed(bool full);
     // The automation software answered the first line after an outage, or the TCP client
     // connected to it.
     void Link_Established();

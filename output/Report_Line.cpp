@@ -64,7 +64,7 @@ std::size_t Format_Report_Line(const Event_Record& record, std::uint8_t report_f
     std::memcpy(event, record.Qualifier_Event, sizeof event);
     event[0] = Qualifier_Letter(event[0]);
     const std::string_view qualifier_event = Fixed_Text(event);
-    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, 4);
+    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, Line_Account_Width);
     const std::string_view group = Fixed_Text(record.Group_Partition);
     const std::string_view zone = Fixed_Text(record.Zone_User);
 

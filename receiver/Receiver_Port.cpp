@@ -74,6 +74,7 @@ Receiver_Port::Receiver_Port(Links links_, QObject* parent)
     , read_buffer(std::make_unique<char[]>(Read_Limit))
     , accept_guard(*server)
     , port_lines(16)
+    , long_account_warned(std::make_unique<std::uint8_t[]>(Object_Count))
 {
     receiver_socket::Allow_Descriptors(DC09_Connection_Limit);
     server->setListenBacklogSize(Listen_Backlog);
@@ -137,8 +138,9 @@ void Receiver_Port::Timer_DC9Timer()
     if (wanted_open && server->isListening()) {
         if (accept_guard.Tick())
             Note_Port_Trouble("descriptors", Descriptors_Low_Line());
-        emit Status_Changed(
-            QStringLiteral("Receiver port is open.  Connections: ") + QString::number(connections.size()));
+        emit Status_Changed(QStringLiteral("Receiver port is open.  Connections: ")
+            + QString::number(connections.size())
+            + (store_full ? QStringLiteral("  Event store full: alarms are not acknowledged.") : QString()));
     } else if (wanted_open) {
         Open_Port();
     } else {
@@ -151,6 +153,7 @@ void Receiver_Port::Timer_DC9Timer()
     }
 
     table->Tick([this](Connection& connection) { Close_Connection(connection); });
+    Check_Store_Full();
     Flush_Counted_Lines();
 
     timer->start();
@@ -346,16 +349,24 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
     const bool time_in_window = DC09_Time_In_Window(frame.Message_Time, receiver_time);
     const DC09_Reply reply
         = DC09_Choose_Reply(outcome, settings.DC9_AES_Mode, settings.Time_Synch != 0, time_in_window);
+    const bool accepted = reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack;
+    const bool link_test = frame.Kind == DC09_Kind::Link_Test || frame.Kind == DC09_Kind::Encrypted_Link_Test;
+    if (accepted && !link_test && Store_Would_Lose_Alarm()) {
+        // Storing it would overwrite an alarm nobody has been told of. No answer at all: the
+        // sender's wait for its acknowledgement runs out, so it repeats the message later or takes
+        // its backup path, as it does for a receiver that is away.
+        Note_Store_Refused();
+        if (connection.Open)
+            table->Restart(connection.Slot, DC09_Idle_Seconds);
+        return true;
+    }
     const DC09_Message message
         = DC09_Build_Reply(reply, frame, settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
     Send_Reply(connection, message.Bytes, message.Size);
 
     std::int32_t idle = DC09_Idle_Seconds;
-    if (reply == DC09_Reply::Ack || reply == DC09_Reply::Encrypted_Ack) {
-        const Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
-        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
-        links.Events.Append_Event(filled.Record);
-        links.Object_Changed.Set();
+    if (accepted) {
+        Store_Message(Fill_Event_From_Frame(frame, peer.Text(), reception_time));
         idle = settings.DC9_Conn_Timeout;
     } else if (reply == DC09_Reply::Nak) {
         Note_Time_Refused(peer, frame.Message_Time, receiver_time);

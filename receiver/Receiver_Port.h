@@ -21,6 +21,9 @@ class QTcpServer;
 class QTimer;
 class Event_Store;
 class Object_Table;
+struct Event_Record;
+struct Filled_Event;
+struct Object_Update_Outcome;
 class Auto_Reset_Event;
 struct Settings_Record;
 
@@ -56,6 +59,9 @@ public:
     void Port_Enable_Changed();
 
     bool Listening() const;
+    // True while forwarding is on and the ring's next slot still holds an alarm the automation
+    // software has not acknowledged: new alarms then get no answer, so their senders repeat them.
+    bool Store_Full() const { return store_full; }
     int Connection_Count() const { return static_cast<int>(connections.size()); }
 
     // A connection's peer as text, taken once when it is accepted so a read needs no strings.
@@ -76,6 +82,8 @@ signals:
     // A received message as text, preceded by an empty line, while raw traffic is wanted.
     void Raw_Traffic(const QString& line);
     void Fault_Beep();
+    // Store_Full changed.
+    void Store_Full_Changed(bool full);
 
 private:
     void Timer_DC9Timer();
@@ -97,6 +105,13 @@ private:
     void Note_Port_Trouble(std::string_view key, const QString& first_line);
     void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
+    // Storing an accepted message and keeping the ring from losing alarms (Receiver_Port_Store.cpp).
+    bool Store_Would_Lose_Alarm() const;
+    void Note_Store_Refused();
+    void Check_Store_Full();
+    void Store_Message(const Filled_Event& filled);
+    void Note_Object_Outcome(
+        const Event_Record& event, std::uint32_t position, const Object_Update_Outcome& outcome);
 
     Links links;
     QTcpServer* server;
@@ -127,5 +142,10 @@ private:
     Rate_Limited_Lines unrecognised_lines;
     Rate_Limited_Lines time_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
+    Rate_Limited_Lines long_account_lines {64}; // accounts that got no object
+    // Per object position: its account's long-account line was written in this run.
+    std::unique_ptr<std::uint8_t[]> long_account_warned;
+    std::uint64_t store_refused = 0;
+    bool store_full = false;
     bool first_tick_done = false;
 };

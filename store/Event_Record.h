@@ -56,3 +56,7 @@ static_assert(sizeof(Event_Store_Image) == 327684);
 static_assert(offsetof(Event_Store_Image, Slot) == 4);
 
 inline constexpr std::size_t Event_File_Size = sizeof(Event_Store_Image);
+
+// The account field of the line forwarded to the automation software holds this many characters;
+// a longer account is cut to them.
+inline constexpr std::size_t Line_Account_Width = 4;

@@ -79,6 +79,14 @@ std::uint32_t Event_Store::Next_Slot() const
     return Next_Slot_Ref(*image).load(std::memory_order_acquire);
 }
 
+bool Event_Store::Next_Slot_Waiting() const
+{
+    const std::uint32_t slot = Next_Slot() % Event_Slot_Count;
+    const std::uint8_t status = Status(slot);
+    return (status & (Status_Used | Status_Reported)) == Status_Used
+        && Fixed_Text(image->Slot[slot].Qualifier_Event) != "NULL";
+}
+
 const Event_Record& Event_Store::Slot(std::uint32_t slot) const
 {
     static const Event_Record free_slot {};

@@ -99,6 +99,9 @@ public:
     bool Clear_Events();
 
     std::uint32_t Next_Slot() const;
+    // Window thread: whether the slot the next append takes holds an event the automation
+    // software has not acknowledged yet (a link test never waits: it is not reported).
+    bool Next_Slot_Waiting() const;
     std::uint8_t Status(std::uint32_t slot) const;
     std::uint32_t Generation(std::uint32_t slot) const;
 
