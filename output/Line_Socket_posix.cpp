@@ -1,7 +1,9 @@
 #include "output/Line_Socket.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,4 +70,26 @@ bool Line_Socket::Wait_Ready(bool for_writing, std::chrono::milliseconds limit) 
 {
     pollfd wanted {Fd(descriptor), static_cast<short>(for_writing ? POLLOUT : POLLIN), 0};
     return ::poll(&wanted, 1, static_cast<int>(limit.count())) >= 0 || errno == EINTR;
+}
+
+std::string Line_Socket::Peer_Text() const
+{
+    sockaddr_storage address {};
+    socklen_t size = sizeof address;
+    if (::getpeername(Fd(descriptor), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return "unknown";
+    char text[INET6_ADDRSTRLEN] = {};
+    unsigned port = 0;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        port = ntohs(v4.sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        port = ntohs(v6.sin6_port);
+    } else {
+        return "unknown";
+    }
+    return std::string(text) + ":" + std::to_string(port);
 }

@@ -1,6 +1,7 @@
 #include "output/Line_Socket.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <windows.h>
 
@@ -72,4 +73,26 @@ bool Line_Socket::Wait_Ready(bool for_writing, std::chrono::milliseconds limit) 
 {
     WSAPOLLFD wanted {Handle(descriptor), static_cast<SHORT>(for_writing ? POLLWRNORM : POLLRDNORM), 0};
     return ::WSAPoll(&wanted, 1, static_cast<INT>(limit.count())) != SOCKET_ERROR;
+}
+
+std::string Line_Socket::Peer_Text() const
+{
+    sockaddr_storage address {};
+    int size = sizeof address;
+    if (::getpeername(Handle(descriptor), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return "unknown";
+    char text[INET6_ADDRSTRLEN] = {};
+    unsigned port = 0;
+    if (address.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        port = ntohs(v4.sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        port = ntohs(v6.sin6_port);
+    } else {
+        return "unknown";
+    }
+    return std::string(text) + ":" + std::to_string(port);
 }
