@@ -7,6 +7,8 @@
 
 #include <climits>
 
+#include "output/Socket_Address_Text.h" // after the system's socket headers
+
 namespace {
 
 SOCKET Handle(std::intptr_t descriptor)
@@ -81,18 +83,5 @@ std::string Line_Socket::Peer_Text() const
     int size = sizeof address;
     if (::getpeername(Handle(descriptor), reinterpret_cast<sockaddr*>(&address), &size) != 0)
         return "unknown";
-    char text[INET6_ADDRSTRLEN] = {};
-    unsigned port = 0;
-    if (address.ss_family == AF_INET) {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-        ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-        port = ntohs(v4.sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-        port = ntohs(v6.sin6_port);
-    } else {
-        return "unknown";
-    }
-    return std::string(text) + ":" + std::to_string(port);
+    return Socket_Address_Text(address);
 }

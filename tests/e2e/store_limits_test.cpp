@@ -3,24 +3,10 @@
 // the object list, and what cannot be kept is refused or said in the log.
 
 #include "tests/e2e/E2E_Common.h"
+#include "tests/store/Store_Test_Support.h"
 #include "tests/support/Forwarding_Session.h"
 
 namespace {
-
-Event_Record Pending_Alarm(int index, std::int64_t time)
-{
-    Event_Record record {};
-    record.Status = Status_Used;
-    Set_Fixed_Text(record.Receiver_Number, "12");
-    Set_Fixed_Text(record.Line_Number, "3");
-    Set_Fixed_Text(record.Account_Number, std::to_string(1000 + index % 9000));
-    Set_Fixed_Text(record.Qualifier_Event, "1130");
-    Set_Fixed_Text(record.Group_Partition, "01");
-    Set_Fixed_Text(record.Zone_User, "001");
-    record.Time_Received = time;
-    record.Signal_Quality = 255;
-    return record;
-}
 
 Object_Record Stored_Object(int index, std::int64_t last_time, std::uint8_t flags)
 {
@@ -42,8 +28,10 @@ TEST(Store_Limits, FullRingOfWaitingAlarmsRefusesTheNextUntilOneIsReported)
 {
     Forwarding_Session session;
     auto ring = std::make_unique<Event_Store_Image>();
-    for (std::uint32_t slot = 0; slot < Event_Slot_Count; ++slot)
-        ring->Slot[slot] = Pending_Alarm(static_cast<int>(slot), Now_Seconds() - 100);
+    for (std::uint32_t slot = 0; slot < Event_Slot_Count; ++slot) {
+        ring->Slot[slot] = Make_Event(std::to_string(1000 + slot), Now_Seconds() - 100, "1130");
+        ring->Slot[slot].Status = Status_Used;
+    }
     ASSERT_TRUE(session.runner.Write_Data_File(
         "tarvel.dat", {reinterpret_cast<const char*>(ring.get()), sizeof *ring}));
 
@@ -68,7 +56,7 @@ TEST(Store_Limits, FullRingOfWaitingAlarmsRefusesTheNextUntilOneIsReported)
     EXPECT_EQ(Fixed_Text(store->Slot[0].Account_Number), "1000");
 
     ASSERT_NE(session.simulator.Connect_Tcp_When_Listening(session.mon_port, 5000), 0);
-    ASSERT_TRUE(session.simulator.Wait_For_Line(Event_Line_Text(12, 3, "1000", "E130", "01", "001"), 0, 8000))
+    ASSERT_TRUE(session.simulator.Wait_For_Line(Event_Line_Text(1, 2, "1000", "E130", "01", "003"), 0, 8000))
         << session.runner.Standard_Error();
     ASSERT_EQ(Wait_For_Event_Status(session.runner, 0, 7, 5000), 7);
     EXPECT_TRUE(session.runner.Wait_For_Log(
