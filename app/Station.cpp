@@ -112,6 +112,7 @@ void Station::Create_Receiver()
     connect(accounts.get(), &Account_File::Table_Changed, this,
         [this] { receiver->Set_Accounts(accounts->Table()); });
     accounts->Start();
+    connect(receiver.get(), &Receiver_Port::Store_Full_Changed, this, &Station::Store_Full_Changed);
 }
 
 void Station::Create_Output_Side()
@@ -156,6 +157,11 @@ void Station::Answer_Received(std::uint8_t answer, std::chrono::system_clock::ti
     const QTime time = QDateTime::fromMSecsSinceEpoch(milliseconds.count()).time();
     emit Raw_Traffic(
         QString::fromStdString(Data_Log_Time_Stamp(time)) + QString::asprintf("  RX: %u", answer));
+}
+
+bool Station::Store_Full() const
+{
+    return receiver && receiver->Store_Full();
 }
 
 void Station::Receiver_Enable_Changed()

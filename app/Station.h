@@ -72,6 +72,10 @@ public:
     // accounts.csv: the Accounts window saves through it and has it read again at once.
     Account_File& Accounts() { return *accounts; }
 
+    // True while the event ring is full of alarms the automation software has not acknowledged:
+    // new alarms then get no answer from the receiver. Store_Full_Changed tells of each change.
+    bool Store_Full() const;
+
     // The receiver's "Open" box changed: the port timer restarts its 1000 ms.
     void Receiver_Enable_Changed();
     // Either output "Open" box was clicked: the link acts within half a second.
@@ -102,6 +106,7 @@ signals:
     // The monitoring thread saved new events, or marked some reported.
     void Events_Saved();
     void Objects_Changed();
+    void Store_Full_Changed(bool full);
     // The automation software answered the first line after an outage, or the TCP client
     // connected to it.
     void Link_Established();

@@ -36,7 +36,10 @@ struct Settings_Record
     // Serial device paths longer than COM_Nr holds (/dev/ttyUSB0 ...) live here, NUL-padded, with
     // COM_Nr zero-filled. Files of installations that never used it carry zeros here.
     char COM_Path[64];
-    std::uint8_t Reserved_192[64];
+    // The address the automation software port listens on when the program is the server, NUL-padded
+    // text; empty (zeros, as in files of installations that never set it) means every address.
+    char Out_Listen_Address[16];
+    std::uint8_t Reserved_208[48];
 };
 #pragma pack(pop)
 
@@ -59,5 +62,6 @@ static_assert(offsetof(Settings_Record, Time_Synch) == 95);
 static_assert(offsetof(Settings_Record, Format_Mark) == 96);
 static_assert(offsetof(Settings_Record, Start_In_Background) == 112);
 static_assert(offsetof(Settings_Record, COM_Path) == 128);
+static_assert(offsetof(Settings_Record, Out_Listen_Address) == 192);
 
 inline constexpr std::int32_t Format_Mark_Value = 1602;

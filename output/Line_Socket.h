@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class Manual_Reset_Event;
 
@@ -64,6 +65,8 @@ public:
     }
     // True once the monitoring thread found it closed or failed.
     bool Peer_Gone() const { return peer_gone.load(); }
+    // The other side as "address:port"; "unknown" once the system no longer knows it.
+    std::string Peer_Text() const;
 
 private:
     explicit Line_Socket(std::intptr_t descriptor_)

@@ -1,10 +1,14 @@
 #include "output/Line_Socket.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "output/Socket_Address_Text.h" // after the system's socket headers
 
 namespace {
 
@@ -68,4 +72,13 @@ bool Line_Socket::Wait_Ready(bool for_writing, std::chrono::milliseconds limit) 
 {
     pollfd wanted {Fd(descriptor), static_cast<short>(for_writing ? POLLOUT : POLLIN), 0};
     return ::poll(&wanted, 1, static_cast<int>(limit.count())) >= 0 || errno == EINTR;
+}
+
+std::string Line_Socket::Peer_Text() const
+{
+    sockaddr_storage address {};
+    socklen_t size = sizeof address;
+    if (::getpeername(Fd(descriptor), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return "unknown";
+    return Socket_Address_Text(address);
 }

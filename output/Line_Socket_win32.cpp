@@ -1,10 +1,13 @@
 #include "output/Line_Socket.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <windows.h>
 
 #include <climits>
+
+#include "output/Socket_Address_Text.h" // after the system's socket headers
 
 namespace {
 
@@ -72,4 +75,13 @@ bool Line_Socket::Wait_Ready(bool for_writing, std::chrono::milliseconds limit) 
 {
     WSAPOLLFD wanted {Handle(descriptor), static_cast<SHORT>(for_writing ? POLLWRNORM : POLLRDNORM), 0};
     return ::WSAPoll(&wanted, 1, static_cast<INT>(limit.count())) != SOCKET_ERROR;
+}
+
+std::string Line_Socket::Peer_Text() const
+{
+    sockaddr_storage address {};
+    int size = sizeof address;
+    if (::getpeername(Handle(descriptor), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        return "unknown";
+    return Socket_Address_Text(address);
 }

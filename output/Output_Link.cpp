@@ -1,5 +1,7 @@
 #include "output/Output_Link.h"
 
+#include "base/Out_Listen_Address.h"
+
 #include "base/Settings_File.h"
 #include "base/Settings_Record.h"
 #include "base/System_Error.h"
@@ -131,7 +133,8 @@ void Output_Link::Tcp_Server_Tick()
     if (!tcp_server->Listening()) {
         Log(QStringLiteral("Opening automation software port ") + Port_Text(port));
         links.Link_State.store(0);
-        const QString failure = tcp_server->Listen(port);
+        const QString failure
+            = tcp_server->Listen(port, QString::fromLatin1(Out_Listen_Address_Text(links.Settings)));
         if (!failure.isEmpty()) {
             reconnect_countdown = Error_Wait_Ticks;
             Log(failure, Log_Red);

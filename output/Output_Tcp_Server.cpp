@@ -21,11 +21,14 @@ bool Output_Tcp_Server::Listening() const
     return server->isListening();
 }
 
-QString Output_Tcp_Server::Listen(std::int32_t port)
+QString Output_Tcp_Server::Listen(std::int32_t port, const QString& address)
 {
     if (port < 0 || port > 65535)
         return QStringLiteral("Invalid port number ") + QString::number(port);
-    if (!server->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port)))
+    const QHostAddress host = address.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4) : QHostAddress(address);
+    if (host.isNull())
+        return QStringLiteral("Invalid listen address ") + address;
+    if (!server->listen(host, static_cast<quint16>(port)))
         return server->errorString();
     return {};
 }
@@ -70,6 +73,12 @@ void Output_Tcp_Server::ServerSocket_OutClientConnect(std::intptr_t descriptor)
         log.Log_Message("Communication port error. No socket for the connection.", Log_Red);
         return;
     }
+    // The newest connection takes the lines: whoever reaches the port takes the alarm stream,
+    // so the operator must see each change of hands.
+    if (!connections.empty())
+        log.Log_Message("Automation software connection from " + connection->Peer_Text()
+                + " replaces the established one from " + connections.back()->Peer_Text(),
+            Log_Red);
     connections.push_back(std::move(connection));
     Publish_Line_Target();
 }

@@ -28,8 +28,8 @@ public:
     // --- Window thread ---
 
     bool Listening() const;
-    // Empty when listening on `port` now, else why not.
-    QString Listen(std::int32_t port);
+    // Empty when listening on `port` now, else why not. An empty address is every IPv4 address.
+    QString Listen(std::int32_t port, const QString& address = {});
     // The listener and every connection close.
     void Close();
     int Connection_Count() const { return static_cast<int>(connections.size()); }

@@ -54,7 +54,7 @@ std::size_t Terminate(int printed, Report_Line& out)
 // and its partition as an "ri" modifier: S01000[#1234|Nri1/BA01].
 std::size_t Format_Sia_Line(const Event_Record& record, Report_Line& out)
 {
-    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, 6);
+    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, Sia_Line_Account_Width);
     const std::string_view event = Fixed_Text(record.Qualifier_Event);
     const std::string_view group = Fixed_Text(record.Group_Partition);
     const std::string_view zone = Fixed_Text(record.Zone_User);
@@ -94,7 +94,7 @@ std::size_t Format_Report_Line(const Event_Record& record, std::uint8_t report_f
     std::memcpy(event, record.Qualifier_Event, sizeof event);
     event[0] = Qualifier_Letter(event[0]);
     const std::string_view qualifier_event = Fixed_Text(event);
-    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, 4);
+    const std::string_view account = Fixed_Text(record.Account_Number).substr(0, Line_Account_Width);
     const std::string_view group = Fixed_Text(record.Group_Partition);
     const std::string_view zone = Fixed_Text(record.Zone_User);
 

@@ -83,6 +83,7 @@ Receiver_Port::Receiver_Port(Links links_, QObject* parent)
                   ServerSocket_DC9ClientRead(connection);
           })
     , port_lines(16)
+    , long_account_warned(std::make_unique<std::uint8_t[]>(Object_Count))
 {
     receiver_socket::Allow_Descriptors(DC09_Connection_Limit);
     server->setListenBacklogSize(Listen_Backlog);
@@ -153,8 +154,9 @@ void Receiver_Port::Timer_DC9Timer()
     if (wanted_open && server->isListening()) {
         if (accept_guard.Tick())
             Note_Port_Trouble("descriptors", Descriptors_Low_Line());
-        emit Status_Changed(
-            QStringLiteral("Receiver port is open.  Connections: ") + QString::number(connections.size()));
+        emit Status_Changed(QStringLiteral("Receiver port is open.  Connections: ")
+            + QString::number(connections.size())
+            + (store_full ? QStringLiteral("  Event store full: alarms are not acknowledged.") : QString()));
     } else if (wanted_open) {
         Open_Port();
     } else {
@@ -167,6 +169,7 @@ void Receiver_Port::Timer_DC9Timer()
     }
 
     table->Tick([this](Connection& connection) { Close_Connection(connection); });
+    Check_Store_Full();
     Flush_Counted_Lines();
 
     timer->start();
@@ -350,6 +353,11 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
     Answer answer;
     if (!Answer_Message(bytes, size, answer))
         return false;
+    if (Refused_For_Full_Store(answer)) {
+        if (connection.Open)
+            table->Restart(connection.Slot, DC09_Idle_Seconds);
+        return true;
+    }
     Send_Reply(connection, answer.Message.Bytes, answer.Message.Size);
     const std::int32_t idle = Keep_Message(connection.Remote, answer);
     if (connection.Open)
@@ -394,9 +402,7 @@ std::int32_t Receiver_Port::Keep_Message(const Peer& peer, const Answer& answer)
     for (std::size_t i = 0; i < records; ++i) {
         if (DC09_Is_Sia(frame.Kind))
             Fill_Sia_Event(filled.Record, frame, i);
-        links.Objects.Update_Object(filled.Record, filled.Has_Signal_Quality);
-        links.Events.Append_Event(filled.Record);
+        Store_Message(filled);
     }
-    links.Object_Changed.Set();
     return links.Settings.DC9_Conn_Timeout;
 }

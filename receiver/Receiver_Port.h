@@ -25,6 +25,9 @@ class QTcpServer;
 class QTimer;
 class Event_Store;
 class Object_Table;
+struct Event_Record;
+struct Filled_Event;
+struct Object_Update_Outcome;
 class Auto_Reset_Event;
 class Account_Table;
 struct DC09_Frame;
@@ -70,6 +73,9 @@ public:
 
     bool Listening() const;
     bool Udp_Open() const { return udp_socket >= 0; }
+    // True while forwarding is on and the ring's next slot still holds an alarm the automation
+    // software has not acknowledged: new alarms then get no answer, so their senders repeat them.
+    bool Store_Full() const { return store_full; }
     int Connection_Count() const { return static_cast<int>(connections.size()); }
 
     // A connection's peer as text, taken once when it is accepted so a read needs no strings.
@@ -90,6 +96,8 @@ signals:
     // A received message as text, preceded by an empty line, while raw traffic is wanted.
     void Raw_Traffic(const QString& line);
     void Fault_Beep();
+    // Store_Full changed.
+    void Store_Full_Changed(bool full);
 
 private:
     void Timer_DC9Timer();
@@ -133,6 +141,16 @@ private:
     void Flush_Account_Lines(std::int64_t now_seconds);
     void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
+    // Storing an accepted message and keeping the ring from losing alarms (Receiver_Port_Store.cpp).
+    // Whether storing `records` more events would overwrite an alarm not yet reported.
+    bool Store_Would_Lose_Alarm(std::size_t records = 1) const;
+    // An accepted alarm the ring cannot take gets no answer at all (noted); true when refused.
+    bool Refused_For_Full_Store(const Answer& answer);
+    void Note_Store_Refused();
+    void Check_Store_Full();
+    void Store_Message(const Filled_Event& filled);
+    void Note_Object_Outcome(
+        const Event_Record& event, std::uint32_t position, const Object_Update_Outcome& outcome);
 
     Links links;
     QTcpServer* server;
@@ -165,6 +183,11 @@ private:
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
     Rate_Limited_Lines account_lines; // keyed by the reason and the account
     std::shared_ptr<const Account_Table> accounts;
+    Rate_Limited_Lines long_account_lines {64}; // accounts that got no object
+    // Per object position: its account's long-account line was written in this run.
+    std::unique_ptr<std::uint8_t[]> long_account_warned;
+    std::uint64_t store_refused = 0;
+    bool store_full = false;
     bool first_tick_done = false;
     std::intptr_t udp_socket = -1;
     std::unique_ptr<QSocketNotifier> udp_reader;

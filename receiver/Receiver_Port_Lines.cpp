@@ -48,6 +48,9 @@ QString Port_Count_Line(std::string_view key, std::uint64_t count)
         return QStringLiteral("Receiver port: ") + times
             + QStringLiteral(" new connections beyond the limit of ") + QString::number(DC09_Connection_Limit)
             + QStringLiteral(" closed") + In_The_Last_Interval();
+    if (key == "objects")
+        return QStringLiteral("Object list full: ") + times + QStringLiteral(" accounts got no object")
+            + In_The_Last_Interval();
     if (key == "descriptors")
         return QStringLiteral("Receiver port: accepting paused ") + times
             + QStringLiteral(" times for lack of descriptors") + In_The_Last_Interval();
@@ -100,6 +103,7 @@ void Receiver_Port::Flush_Counted_Lines()
     time_lines.Flush(
         now, [this](std::string_view address, std::uint64_t count) { Log(Time_Count_Line(address, count)); });
     Flush_Account_Lines(now);
+    long_account_lines.Flush(now, [](std::string_view, std::uint64_t) {});
     port_lines.Flush(now,
         [this](std::string_view key, std::uint64_t count) { Log(Port_Count_Line(key, count), Log_Red); });
 }

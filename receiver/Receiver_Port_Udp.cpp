@@ -84,6 +84,8 @@ void Receiver_Port::Udp_Read()
             Note_Unrecognised(peer);
             continue;
         }
+        if (Refused_For_Full_Store(answer))
+            continue;
         // A reply the system cannot take now is lost like a lost datagram; the sender repeats.
         receiver_datagram::Send(udp_socket, answer.Message.Bytes, answer.Message.Size, sender);
         Keep_Message(peer, answer);

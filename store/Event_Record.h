@@ -63,3 +63,14 @@ static_assert(sizeof(Event_Store_Image) == 327684);
 static_assert(offsetof(Event_Store_Image, Slot) == 4);
 
 inline constexpr std::size_t Event_File_Size = sizeof(Event_Store_Image);
+
+// The account field of the line forwarded to the automation software holds this many characters;
+// a longer account is cut to them.
+inline constexpr std::size_t Line_Account_Width = 4;
+// The SIA line's account field is wider.
+inline constexpr std::size_t Sia_Line_Account_Width = 6;
+
+inline std::size_t Line_Account_Width_Of(const Event_Record& record)
+{
+    return record.Content == Content_Sia_Dcs ? Sia_Line_Account_Width : Line_Account_Width;
+}

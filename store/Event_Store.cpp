@@ -79,6 +79,19 @@ std::uint32_t Event_Store::Next_Slot() const
     return Next_Slot_Ref(*image).load(std::memory_order_acquire);
 }
 
+bool Event_Store::Next_Slot_Waiting(std::uint32_t count) const
+{
+    const std::uint32_t next = Next_Slot();
+    for (std::uint32_t i = 0; i < count && i < Event_Slot_Count; ++i) {
+        const std::uint32_t slot = (next + i) % Event_Slot_Count;
+        const std::uint8_t status = Status(slot);
+        if ((status & (Status_Used | Status_Reported)) == Status_Used
+            && Fixed_Text(image->Slot[slot].Qualifier_Event) != "NULL")
+            return true;
+    }
+    return false;
+}
+
 const Event_Record& Event_Store::Slot(std::uint32_t slot) const
 {
     static const Event_Record free_slot {};

@@ -99,6 +99,9 @@ public:
     bool Clear_Events();
 
     std::uint32_t Next_Slot() const;
+    // Window thread: whether one of the `count` slots the next appends take holds an event the
+    // automation software has not acknowledged yet (a link test never waits: it is not reported).
+    bool Next_Slot_Waiting(std::uint32_t count = 1) const;
     std::uint8_t Status(std::uint32_t slot) const;
     std::uint32_t Generation(std::uint32_t slot) const;
 

@@ -90,11 +90,18 @@ std::string Object_Table::Load_Object_File(const std::string& file_path)
     return message;
 }
 
-std::uint32_t Object_Table::Find_Position(const Event_Record& event, bool& is_new) const
+// An object with a failure or a recovery still to report, or one that has failed, keeps its place:
+// pushing it out would lose what the automation software has not been told.
+bool Object_Table::May_Give_Way(std::uint32_t position) const
+{
+    return (Load_Bits(records[position].Supervision_Flags) & (Flag_Failed | Flag_Report)) == 0;
+}
+
+std::uint32_t Object_Table::Find_Position(const Event_Record& event, bool& is_new, bool& replaces) const
 {
     const Account_Key key(event.Account_Number);
     std::int64_t oldest_time = clock();
-    std::uint32_t oldest = 0;
+    std::uint32_t oldest = No_Object_Position;
     for (std::uint32_t position = 0; position < Object_Count; ++position) {
         const Search_Entry& entry = search_index[position];
         if (entry.Last_Time == 0) {
@@ -105,19 +112,31 @@ std::uint32_t Object_Table::Find_Position(const Event_Record& event, bool& is_ne
             is_new = false;
             return position;
         }
-        if (entry.Last_Time < oldest_time) {
+        // The flags are read only for a better candidate, so the scan stays on the dense index.
+        if ((entry.Last_Time < oldest_time || oldest == No_Object_Position) && May_Give_Way(position)) {
             oldest_time = entry.Last_Time;
             oldest = position;
         }
     }
-    is_new = true; // a full table never refuses an account: the oldest one gives way
+    is_new = oldest != No_Object_Position;
+    replaces = is_new;
     return oldest;
 }
 
-std::uint32_t Object_Table::Update_Object(const Event_Record& event, bool has_signal_quality)
+std::uint32_t Object_Table::Update_Object(
+    const Event_Record& event, bool has_signal_quality, Object_Update_Outcome* outcome)
 {
     bool is_new = false;
-    const std::uint32_t position = Find_Position(event, is_new);
+    bool replaces = false;
+    const std::uint32_t position = Find_Position(event, is_new, replaces);
+    if (outcome) {
+        outcome->Is_New = is_new;
+        outcome->Replaced = replaces;
+        if (replaces)
+            Copy_Field(outcome->Replaced_Account, records[position].Account_Number);
+    }
+    if (position == No_Object_Position)
+        return position;
 
     std::lock_guard guard(lock);
     Object_Record& record = records[position];

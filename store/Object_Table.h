@@ -12,6 +12,15 @@
 #include <mutex>
 #include <string>
 
+// What Update_Object did besides updating: the account may be new to the list, and a full
+// list may have given an older object's position to it.
+struct Object_Update_Outcome
+{
+    bool Is_New = false;
+    bool Replaced = false;
+    char Replaced_Account[sizeof(Object_Record::Account_Number)] = {};
+};
+
 // The supervised accounts and their file "latevn.dat". Everything but the reading and the
 // Flag_Report clearing of the output thread runs on the window thread.
 //
@@ -38,8 +47,11 @@ public:
     std::string Load_Object_File(const std::string& path);
     const std::string& File_Path() const { return path; }
 
-    // For every stored message, before the event is appended. Returns the object's position.
-    std::uint32_t Update_Object(const Event_Record& event, bool has_signal_quality);
+    // For every stored message, before the event is appended. Returns the object's position, or
+    // No_Object_Position when the list is full and every object in it either has a report waiting
+    // or has failed: such an object must not be pushed out, so the account gets none.
+    std::uint32_t Update_Object(
+        const Event_Record& event, bool has_signal_quality, Object_Update_Outcome* outcome = nullptr);
 
     // Writes record `position` to the file under Object_Lock; false on failure. A record whose
     // write failed is kept for the next attempt, so the file catches up once writing works again.
@@ -87,7 +99,8 @@ private:
     void Mark_All_Unwritten();
     void Write_Unwritten_Locked();
     void Index_Positions(std::uint32_t first);
-    std::uint32_t Find_Position(const Event_Record& event, bool& is_new) const;
+    std::uint32_t Find_Position(const Event_Record& event, bool& is_new, bool& replaces) const;
+    bool May_Give_Way(std::uint32_t position) const;
 
     Manual_Reset_Event& gate;
     std::function<void()> bulk_change_drain;
@@ -113,6 +126,8 @@ private:
     std::unique_ptr<std::uint8_t[]> unwritten;
     std::uint32_t unwritten_count = 0;
 };
+
+inline constexpr std::uint32_t No_Object_Position = Object_Count;
 
 // The countdown in seconds for a time-out in minutes; fits 32 bits thanks to the clamp.
 inline std::uint32_t Countdown_For(std::uint32_t minutes)

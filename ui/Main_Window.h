@@ -177,6 +177,7 @@ private:
     QRadioButton* RadioButton_Mon_Server;
     QRadioButton* RadioButton_Mon_Client;
     QLineEdit* LabeledEdit_Out_IP;
+    QLineEdit* LabeledEdit_Out_Listen_Address;
     QLineEdit* LabeledEdit_Mon_Port;
     QLineEdit* LabeledEdit_Test_Rec_Nr;
     QLineEdit* LabeledEdit_Test_Heartbeat_Period;

@@ -5,6 +5,7 @@
 #include "ui/Main_Window.h"
 
 #include "base/Edit_Values.h"
+#include "base/Out_Listen_Address.h"
 #include "base/Settings_File.h"
 #include "output/Output_Transport.h"
 #include "ui/Main_Window_Look.h"
@@ -48,14 +49,20 @@ QWidget* TMain_Form::Create_Mon_Software_Page()
 
     QGroupBox* tcp = Place_Group(port, QStringLiteral("TCP/IP"), {8, 86, 274, 106});
     CheckBox_Mon_Port_Open_TCP
-        = Place_Control<QCheckBox>(tcp, "CheckBox_Mon_Port_Open_TCP", QStringLiteral("Open"), {10, 30});
+        = Place_Control<QCheckBox>(tcp, "CheckBox_Mon_Port_Open_TCP", QStringLiteral("Open"), {10, 24});
     RadioButton_Mon_Server
-        = Place_Control<QRadioButton>(tcp, "RadioButton_Mon_Server", QStringLiteral("Server mode"), {72, 30});
+        = Place_Control<QRadioButton>(tcp, "RadioButton_Mon_Server", QStringLiteral("Server mode"), {72, 24});
     RadioButton_Mon_Client = Place_Control<QRadioButton>(tcp, "RadioButton_Mon_Client",
-        QStringLiteral("Client mode"), {RadioButton_Mon_Server->geometry().right() + 12, 30});
-    LabeledEdit_Out_IP = Labeled_Edit(tcp, "LabeledEdit_Out_IP", QStringLiteral("IP: "), {10, 66}, 110, 15);
+        QStringLiteral("Client mode"), {RadioButton_Mon_Server->geometry().right() + 12, 24});
+    LabeledEdit_Out_IP = Labeled_Edit(tcp, "LabeledEdit_Out_IP", QStringLiteral("IP: "), {10, 50}, 110, 15);
     LabeledEdit_Mon_Port = Labeled_Edit(tcp, "LabeledEdit_Mon_Port", QStringLiteral("Port: "),
-        {LabeledEdit_Out_IP->geometry().right() + 14, 66}, 56, 5);
+        {LabeledEdit_Out_IP->geometry().right() + 14, 50}, 56, 5);
+    LabeledEdit_Out_Listen_Address = Labeled_Edit(tcp, "LabeledEdit_Out_Listen_Address",
+        QStringLiteral("Listen on: "), {LabeledEdit_Out_IP->x(), 78}, 110, 15);
+    LabeledEdit_Out_Listen_Address->setPlaceholderText(QStringLiteral("every address"));
+    LabeledEdit_Out_Listen_Address->setToolTip(
+        QStringLiteral("Server mode: the address the port listens on. Empty for every address, "
+                       "127.0.0.1 for automation software on this computer"));
 
     QGroupBox* heartbeat
         = Place_Group(page, QStringLiteral("Supervisory Heartbeat Signal"), {302, 4, 183, 108});
@@ -94,6 +101,10 @@ void TMain_Form::Connect_Mon_Software_Page()
     });
     connect(LabeledEdit_Out_IP, &QLineEdit::textChanged, this, &TMain_Form::LabeledEdit_Out_IPChange);
     connect(LabeledEdit_Mon_Port, &QLineEdit::textChanged, this, &TMain_Form::LabeledEdit_Mon_PortChange);
+    connect(LabeledEdit_Out_Listen_Address, &QLineEdit::textChanged, this, [this] {
+        Set_Out_Listen_Address(Record, Single_Byte_Text(LabeledEdit_Out_Listen_Address->text()));
+        Check_Settings_Changed();
+    });
     connect(
         LabeledEdit_Test_Rec_Nr, &QLineEdit::textChanged, this, &TMain_Form::LabeledEdit_Test_Rec_NrChange);
     connect(LabeledEdit_Test_Heartbeat_Period, &QLineEdit::textChanged, this,
@@ -197,6 +208,9 @@ void TMain_Form::Refresh_Mon_OutExecute()
     LabeledEdit_Test_Rec_Nr->setText(QString::number(Record.Test_Rec_Nr));
     const std::string address = Out_IP_Text(Record);
     LabeledEdit_Out_IP->setText(QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size())));
+    const std::string listen = Out_Listen_Address_Text(Record);
+    LabeledEdit_Out_Listen_Address->setText(
+        QString::fromLatin1(listen.data(), static_cast<qsizetype>(listen.size())));
     LabeledEdit_Test_Heartbeat_Period->setText(QString::number(Record.Test_Heartbeat_Period));
 
     const Output_Transport transport = Transport_Of(Record);
@@ -225,6 +239,7 @@ void TMain_Form::Refresh_Mon_OutExecute()
     for (QWidget* control : transport_controls)
         Set_Usable(control, !open);
     Set_Usable(LabeledEdit_Out_IP, !open && Record.Mon_Server_Mode == 0);
+    Set_Usable(LabeledEdit_Out_Listen_Address, !open && Record.Mon_Server_Mode == 1);
 
     (Record.Mon_Server_Mode == 1 ? RadioButton_Mon_Server : RadioButton_Mon_Client)->setChecked(true);
     if (Hooks.Serial_Settings_Refresh)

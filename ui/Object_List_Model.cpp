@@ -1,5 +1,6 @@
 #include "ui/Object_List_Model.h"
 
+#include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 #include "ui/List_Cell_Text.h"
 
@@ -12,6 +13,20 @@ QString Object_List_Model::Cell_Text(int row, int column) const
 {
     const Object_Record& record = table.Object(static_cast<std::uint32_t>(row));
     return record.Last_Time == 0 ? QString() : Object_Cell_Text(record, column);
+}
+
+QVariant Object_List_Model::data(const QModelIndex& index, int role) const
+{
+    constexpr int Account_Column = 1;
+    if (!index.isValid() || index.column() != Account_Column || role != Qt::ToolTipRole)
+        return List_Model::data(index, role);
+    const std::string_view account
+        = Fixed_Text(table.Object(static_cast<std::uint32_t>(index.row())).Account_Number);
+    if (account.size() <= Line_Account_Width)
+        return {};
+    const std::string_view sent = account.substr(0, Line_Account_Width);
+    return QString(QStringLiteral("Longer than the automation software's line carries: forwarded as ")
+        + QString::fromLatin1(sent.data(), static_cast<qsizetype>(sent.size())));
 }
 
 int Object_List_Model::Refresh()

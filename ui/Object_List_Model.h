@@ -14,6 +14,10 @@ public:
     // Counts the used positions and tells the view what changed; returns the count.
     int Refresh();
 
+    // An account longer than the forwarded line's account field has a tip on its cell saying what
+    // the automation software receives instead.
+    QVariant data(const QModelIndex& index, int role) const override;
+
 private:
     QString Cell_Text(int row, int column) const override;
 

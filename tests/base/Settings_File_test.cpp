@@ -211,7 +211,7 @@ TEST_F(Settings_File_Test, ChangingAValueAndBackComparesEqualAgain)
     EXPECT_TRUE(Settings_Differ_From_File(Path, settings));
     settings.Mon_Port = 9999;
     EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
-    settings.Reserved_192[63] = 1; // every byte counts, reserved ones too
+    settings.Reserved_208[47] = 1; // every byte counts, reserved ones too
     EXPECT_TRUE(Settings_Differ_From_File(Path, settings));
 }
 

@@ -170,6 +170,24 @@ TEST_F(Event_Store_Test, WrapReplacesAPendingEventWithANewOne)
     EXPECT_EQ(Fixed_Text(store.Slot(0).Account_Number), "ACC4096");
 }
 
+// The receiver asks before each alarm whether the append would overwrite one still to report.
+TEST_F(Event_Store_Test, NextSlotWaitsWhileItHoldsAnUnreportedAlarm)
+{
+    Load();
+    EXPECT_FALSE(store.Next_Slot_Waiting()) << "a free slot";
+    store.Append_Event(Make_Event("LINK", Base_Time, "NULL"));
+    Append(4095);
+    ASSERT_EQ(store.Next_Slot(), 0u);
+    EXPECT_FALSE(store.Next_Slot_Waiting()) << "a link test is never reported";
+    store.Append_Event(Make_Event("ALARM", Base_Time));
+    EXPECT_TRUE(store.Next_Slot_Waiting()) << "slot 1 holds an event not yet saved";
+    store.Save_New_Events();
+    EXPECT_TRUE(store.Next_Slot_Waiting()) << "saved, not reported";
+    Event_File_Pass pass;
+    ASSERT_FALSE(store.Mark_Event_Reported(pass, 1).Failed());
+    EXPECT_FALSE(store.Next_Slot_Waiting());
+}
+
 // ---- Save passes
 
 TEST_F(Event_Store_Test, SavePassWritesNewRecordsWithStatus1AndNextSlot)

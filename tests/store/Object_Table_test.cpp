@@ -191,24 +191,57 @@ TEST_F(Object_Table_Test, BytesAfterTheTerminatorDoNotHideAnAccount)
     EXPECT_EQ(table.Update_Object(Make_Event("1234", Now), false), 0u);
 }
 
-TEST_F(Object_Table_Test, FullTableReplacesTheFirstOfTheOldest)
+// A failed object, or one with a report waiting, keeps its place; the oldest of the others gives
+// way, and says whose place it was. With none left to give way the account gets no object.
+TEST_F(Object_Table_Test, FullTableReplacesTheOldestThatHasNothingToReport)
 {
-    // Times fall from Now - 1; positions 5 and 7 share the oldest time.
+    // Times fall from Now - 1; positions 5, 7 and 9 share the oldest time.
     Write_Table_File(Object_Count, 10, [](std::uint32_t position) -> std::int64_t {
-        return position == 5 || position == 7 ? Now - 100000 : Now - 1 - position % 50;
+        return position == 5 || position == 7 || position == 9 ? Now - 100000 : Now - 1 - position % 50;
     });
     std::vector<char> file = Read_File(path);
-    file[88 * 5 + 73] = Flag_Failed | Flag_Report;
+    file[88 * 5 + 73] = Flag_Failed;
+    file[88 * 7 + 73] = Flag_Failed;
     Write_File(path, file.data(), file.size());
     Load();
+    // Failed and heard from again: its recovery waits to be reported.
+    table.Update_Object(Make_Event("ACC7", Now - 100000), false);
+    ASSERT_EQ(table.Supervision_Flags(7), Flag_Report);
 
-    EXPECT_EQ(table.Update_Object(Event_With_Signal("NEW", Now, 40), true), 5u);
-    const Object_Record& object = table.Object(5);
+    Object_Update_Outcome outcome;
+    EXPECT_EQ(table.Update_Object(Event_With_Signal("NEW", Now, 40), true, &outcome), 9u);
+    EXPECT_TRUE(outcome.Is_New);
+    EXPECT_TRUE(outcome.Replaced);
+    EXPECT_EQ(Fixed_Text(outcome.Replaced_Account), "ACC9");
+    const Object_Record& object = table.Object(9);
     EXPECT_EQ(Fixed_Text(object.Account_Number), "NEW");
     EXPECT_EQ(object.Ping_Timeout, 6u) << "counts as a new object";
     EXPECT_EQ(object.Supervision_Flags, 0);
+    EXPECT_EQ(Fixed_Text(table.Object(5).Account_Number), "ACC5");
     EXPECT_EQ(Fixed_Text(table.Object(7).Account_Number), "ACC7");
-    EXPECT_TRUE(Same_Bytes(File_Record(path, 5), object));
+    EXPECT_TRUE(Same_Bytes(File_Record(path, 9), object));
+
+    Object_Update_Outcome known;
+    EXPECT_EQ(table.Update_Object(Make_Event("ACC3", Now), false, &known), 3u);
+    EXPECT_FALSE(known.Is_New);
+    EXPECT_FALSE(known.Replaced);
+}
+
+TEST_F(Object_Table_Test, FullTableOfFailedObjectsGivesANewAccountNone)
+{
+    Write_Table_File(
+        Object_Count, 10, [](std::uint32_t position) -> std::int64_t { return Now - 1 - position; });
+    std::vector<char> file = Read_File(path);
+    for (std::uint32_t position = 0; position < Object_Count; ++position)
+        file[88 * position + 73] = Flag_Failed;
+    Write_File(path, file.data(), file.size());
+    Load();
+
+    Object_Update_Outcome outcome;
+    EXPECT_EQ(table.Update_Object(Make_Event("NEW", Now), false, &outcome), No_Object_Position);
+    EXPECT_FALSE(outcome.Is_New);
+    EXPECT_FALSE(outcome.Replaced);
+    EXPECT_EQ(Read_File(path), file) << "nothing is written";
 }
 
 TEST_F(Object_Table_Test, FullTableWithNothingOlderThanNowReplacesPosition0)

@@ -102,6 +102,19 @@ TEST_F(Output_Page_Test, Client_Mode_Makes_The_Address_Editable)
     EXPECT_FALSE(address->isEnabled());
 }
 
+// Only a server listens: its address is edited in server mode and lands in its own bytes.
+TEST_F(Output_Page_Test, ListenAddressIsEditedInServerModeOnly)
+{
+    auto* listen = Find<QLineEdit>("LabeledEdit_Out_Listen_Address");
+    EXPECT_TRUE(listen->isEnabled());
+    EXPECT_EQ(listen->text(), QString()) << "every address by default";
+    Retype(listen, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(std::string(Settings.Out_Listen_Address, 10), std::string("127.0.0.1\0", 10));
+    EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
+    Find<QRadioButton>("RadioButton_Mon_Client")->click();
+    EXPECT_FALSE(listen->isEnabled());
+}
+
 TEST_F(Output_Page_Test, Port_Changed_And_Changed_Back_Leaves_Save_Disabled)
 {
     auto* port = Find<QLineEdit>("LabeledEdit_Mon_Port");

@@ -179,6 +179,17 @@ TEST_F(Object_List_Window_Test, SupervisionChangesRefreshTheShownRows)
     EXPECT_EQ(Status(), QStringLiteral("Number of objects: 2")) << "a failure refreshes by itself";
 }
 
+TEST_F(Object_List_Window_Test, AccountLongerThanTheLineSaysWhatIsForwarded)
+{
+    Add_Object("1234");
+    Add_Object("100200");
+    Show();
+    EXPECT_EQ(Model()->index(0, 1).data(Qt::ToolTipRole), QVariant());
+    EXPECT_EQ(Model()->index(1, 1).data(Qt::ToolTipRole).toString(),
+        QStringLiteral("Longer than the automation software's line carries: forwarded as 1002"));
+    EXPECT_EQ(Cell(1, 1), QStringLiteral("100200"));
+}
+
 TEST_F(Object_List_Window_Test, FailedObjectIsRedInEveryColumnAndYellowWhenSelected)
 {
     Add_Object("1111");
