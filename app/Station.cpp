@@ -5,6 +5,7 @@
 #include "app/Virtual_Ports.h"
 #include "base/Data_Log_Time_Stamp.h"
 #include "base/Settings_File.h"
+#include "base/System_Error.h"
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
@@ -86,15 +87,32 @@ void Station::Load_Stores()
 {
     events = std::make_unique<Event_Store>(store_gate);
     pending_event_message = events->Load_Event_File(folder + "tarvel.dat");
-    if (Load_Settings(settings_path, settings) == Settings_Load::Read_Failed)
-        log->Log_Message(
-            "Settings file read error: default settings in use, " + settings_path + " left unchanged.",
-            Log_Red);
+    Report_Settings_Load(Load_Settings(settings_path, settings, &settings_damage));
     objects = std::make_unique<Object_Table>(store_gate, object_lock);
     pending_object_message = objects->Load_Object_File(folder + "latevn.dat");
     objects->Set_Write_State_Hook([this](const std::string& text, bool failing) {
         log->Log_Message(text, failing ? Log_Red : Log_Black);
     });
+}
+
+void Station::Report_Settings_Load(Settings_Load outcome)
+{
+    const std::string in_use = "default settings in use, receiver port closed";
+    const std::string error = System_Error_Text(settings_damage.Error);
+    std::string line;
+    if (outcome == Settings_Load::Read_Failed)
+        line = "Settings file read error: default settings in use, " + settings_path + " left unchanged.";
+    else if (outcome == Settings_Load::Not_Opened)
+        line = "Settings file " + settings_path + " can't be opened (" + error + "): " + in_use
+            + ", the file left unchanged.";
+    else if (outcome == Settings_Load::Damaged && !settings_damage.Kept_As.empty())
+        line = "Settings file " + settings_path + " is damaged (" + settings_damage.Reason + "): kept as "
+            + settings_damage.Kept_As + ", " + in_use + ".";
+    else if (outcome == Settings_Load::Damaged)
+        line = "Settings file " + settings_path + " is damaged (" + settings_damage.Reason
+            + ") and can't be kept aside (" + error + "): " + in_use + ", the file left unchanged.";
+    if (!line.empty())
+        log->Log_Message(line, Log_Red);
 }
 
 void Station::Create_Receiver()

@@ -2,6 +2,7 @@
 
 #include "app/Single_Instance.h"
 #include "base/Log_Writer.h"
+#include "base/Settings_File.h"
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "output/Link_State.h"
@@ -109,6 +110,7 @@ signals:
 
 private:
     void Load_Stores();
+    void Report_Settings_Load(Settings_Load outcome);
     void Create_Receiver();
     void Create_Output_Side();
     void Write_Startup_Line();
@@ -120,6 +122,7 @@ private:
     std::string settings_path;
     std::string pending_object_message;
     std::string pending_event_message;
+    Settings_Damage settings_damage;
 
     Settings_Record settings {};
     Manual_Reset_Event store_gate {true};
