@@ -1,5 +1,6 @@
 #include "app/Station.h"
 
+#include "app/Data_Folder_Access.h"
 #include "app/Process_Setup.h"
 #include "app/Settings_Folder.h"
 #include "app/Virtual_Ports.h"
@@ -48,13 +49,15 @@ Station::~Station() = default;
 
 Station::Start_Result Station::Start()
 {
-    if (!instance.Acquire("Velmor.exe"))
-        return Start_Result::Already_Running;
     folder = Locate_Settings_Folder();
     if (!Ensure_Settings_Folder(folder))
         return Start_Result::No_Settings_Folder;
+    if (!instance.Acquire("Velmor.exe", folder))
+        return Start_Result::Already_Running;
     Raise_Descriptor_Limit();
     log = std::make_unique<Log_Writer>(folder);
+    for (const std::string& line : Restrict_Data_Folder_Access(folder))
+        log->Log_Message(line, Log_Red);
     settings_path = folder + Settings_File_Name;
 
     Load_Stores();

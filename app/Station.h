@@ -45,10 +45,10 @@ public:
     Station();
     ~Station() override;
 
-    // Single instance, data folder, log, event file, settings, object file, serial port, receiver
-    // port, output link, supervision, then both workers. No port opens here: the timers open them
-    // from the stored settings on their ticks. A termination request (SIGTERM, SIGINT) ends the
-    // station and the event loop.
+    // Data folder, single instance, log (a data folder open to other users is closed and logged), event file,
+    // settings, object file, serial port, receiver port, output link, supervision, then both workers. No port
+    // opens here: the timers open them from the stored settings on their ticks. A termination request
+    // (SIGTERM, SIGINT) ends the station and the event loop.
     Start_Result Start();
 
     // The end, in order: gate closed, answer wait woken, timers and sockets stopped, workers asked
