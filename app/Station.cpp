@@ -2,6 +2,7 @@
 
 #include "app/Data_Folder_Access.h"
 #include "app/Process_Setup.h"
+#include "app/Service_Watchdog.h"
 #include "app/Settings_Folder.h"
 #include "app/Virtual_Ports.h"
 #include "base/Data_Log_Time_Stamp.h"
@@ -59,6 +60,7 @@ Station::Start_Result Station::Start()
     for (const std::string& line : Restrict_Data_Folder_Access(folder))
         log->Log_Message(line, Log_Red);
     settings_path = folder + Settings_File_Name;
+    watchdog = std::make_unique<Service_Watchdog>();
 
     Load_Stores();
     serial_port = std::make_unique<Comm_Port>();
@@ -78,6 +80,7 @@ Station::Start_Result Station::Start()
     events->Set_Bulk_Change_Drain(drain);
     objects->Set_Bulk_Change_Drain(drain);
 
+    watchdog->Start();
     Watch_Termination_Requests(this, [this] {
         End();
         QCoreApplication::exit(0);
@@ -123,9 +126,21 @@ void Station::Create_Receiver()
     receiver = std::make_unique<Receiver_Port>(
         Receiver_Port::Links {settings, *events, *objects, object_changed, *log, raw_traffic_wanted});
     connect(receiver.get(), &Receiver_Port::Status_Changed, this, &Station::Receiver_Status_Changed);
+    connect(receiver.get(), &Receiver_Port::Status_Changed, this, &Station::Report_Service_State);
     connect(receiver.get(), &Receiver_Port::First_Tick, this, &Station::Write_Startup_Line);
     connect(receiver.get(), &Receiver_Port::Raw_Traffic, this, &Station::Raw_Traffic);
     connect(receiver.get(), &Receiver_Port::Fault_Beep, this, &Station::Fault_Beep);
+}
+
+// A service is ready once its receiver listens. A port the settings keep closed (a damaged settings
+// file among them) is as ready as the receiver gets: waiting for it would only have the manager
+// restart the program over and over. A port that fails to open is not ready.
+void Station::Report_Service_State()
+{
+    if (receiver->Listening())
+        watchdog->Report_Ready("Receiver port " + std::to_string(settings.DC9_Port) + " open");
+    else if (settings.DC9_Port_Enable != 1)
+        watchdog->Report_Ready("Receiver port closed by the settings");
 }
 
 void Station::Create_Output_Side()
@@ -220,6 +235,7 @@ void Station::End()
         return;
     ended = true;
 
+    watchdog->Report_Stopping();
     store_gate.Reset();
     reply.Event.Set();
     supervision->Stop();

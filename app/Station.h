@@ -25,6 +25,7 @@ class Monitoring_Thread;
 class Object_Table;
 class Output_Link;
 class Receiver_Port;
+class Service_Watchdog;
 class Supervision_Timer;
 
 // The receiver station without its windows: the settings record, the stores, the shared sync
@@ -113,6 +114,7 @@ private:
     void Report_Settings_Load(Settings_Load outcome);
     void Create_Receiver();
     void Create_Output_Side();
+    void Report_Service_State();
     void Write_Startup_Line();
     void Answer_Received(std::uint8_t answer, std::chrono::system_clock::time_point when);
     template<typename Worker> bool Stop_Worker(Worker& worker);
@@ -141,6 +143,7 @@ private:
     std::unique_ptr<Supervision_Timer> supervision;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;
     std::unique_ptr<Monitoring_Thread> monitor;
+    std::unique_ptr<Service_Watchdog> watchdog;
     bool started = false;
     bool ended = false;
     bool workers_ended = true;

@@ -1,0 +1,119 @@
+#include "app/Service_Watchdog.h"
+
+#include "tests/support/Pump_Until.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(Watchdog_Ping_Interval_Test, HalfTheManagersIntervalForThisProcessOnly)
+{
+    EXPECT_EQ(Watchdog_Ping_Interval("30000000", nullptr, 42), 15000ms);
+    EXPECT_EQ(Watchdog_Ping_Interval("30000000", "42", 42), 15000ms);
+    EXPECT_EQ(Watchdog_Ping_Interval("100000", nullptr, 42), 50ms);
+    EXPECT_EQ(Watchdog_Ping_Interval("999", nullptr, 42), 1ms); // never a timer of 0 ms
+    EXPECT_EQ(Watchdog_Ping_Interval("30000000", "41", 42), std::nullopt); // meant for another
+    for (const char* bad : {"", "0", "-5", "abc", "30s", "99999999999999999999"})
+        EXPECT_EQ(Watchdog_Ping_Interval(bad, nullptr, 42), std::nullopt) << bad;
+    EXPECT_EQ(Watchdog_Ping_Interval(nullptr, nullptr, 42), std::nullopt);
+}
+
+// A datagram socket standing in for the service manager, named in NOTIFY_SOCKET for the test.
+class Service_Watchdog_Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const std::string path = Folder.path().toStdString() + "/notify";
+        Socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        ASSERT_LT(path.size(), sizeof address.sun_path);
+        path.copy(address.sun_path, path.size());
+        ASSERT_EQ(::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+        ::unsetenv("WATCHDOG_PID");
+    }
+    void TearDown() override
+    {
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("WATCHDOG_USEC");
+        ::close(Socket);
+    }
+    // Every datagram that has arrived, in order.
+    void Collect()
+    {
+        char buffer[512];
+        for (ssize_t size; (size = ::recv(Socket, buffer, sizeof buffer, 0)) > 0;)
+            Received.emplace_back(buffer, static_cast<std::size_t>(size));
+    }
+    long Count(const std::string& text) const { return std::count(Received.begin(), Received.end(), text); }
+
+    QTemporaryDir Folder;
+    int Socket = -1;
+    std::vector<std::string> Received;
+};
+
+TEST_F(Service_Watchdog_Test, PingsAtHalfTheIntervalFromTheThreadsTimerAndReportsReadyOnce)
+{
+    ::setenv("WATCHDOG_USEC", "200000", 1);
+    QObject owner;
+    auto* watchdog = new Service_Watchdog(&owner);
+    watchdog->Start();
+    const auto* timer = watchdog->findChild<QTimer*>(QStringLiteral("Timer_Watchdog"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 100);
+
+    watchdog->Report_Ready("Receiver port 7777 open");
+    watchdog->Report_Ready("Receiver port 7777 open");
+    // Pings come only while this thread serves its queue: a hung window thread sends none.
+    ASSERT_TRUE(Pump_Until(
+        [&] {
+            Collect();
+            return Count("WATCHDOG=1") >= 4;
+        },
+        5000));
+    EXPECT_EQ(Received.front(), "WATCHDOG=1"); // the first at once, not after a whole interval
+    EXPECT_EQ(Count("READY=1\nSTATUS=Receiver port 7777 open"), 1);
+    const long pings = Count("WATCHDOG=1");
+    QThread::msleep(350); // the thread hangs for more than three intervals
+    Collect();
+    EXPECT_EQ(Count("WATCHDOG=1"), pings);
+
+    watchdog->Report_Ready("Receiver port closed by the settings");
+    watchdog->Report_Stopping();
+    Collect();
+    EXPECT_EQ(Count("STATUS=Receiver port closed by the settings"), 1);
+    EXPECT_EQ(Received.back(), "STOPPING=1");
+}
+
+TEST_F(Service_Watchdog_Test, NoWatchdogAskedForMeansNoPings)
+{
+    ::unsetenv("WATCHDOG_USEC");
+    Service_Watchdog watchdog;
+    watchdog.Start();
+    EXPECT_EQ(watchdog.Ping_Interval(), 0ms);
+    EXPECT_FALSE(watchdog.findChild<QTimer*>(QStringLiteral("Timer_Watchdog"))->isActive());
+    watchdog.Report_Ready("Receiver port 7777 open"); // still told: Type=notify needs it
+    Pump_Until([] { return false; }, 150);
+    Collect();
+    EXPECT_EQ(Received, std::vector<std::string> {"READY=1\nSTATUS=Receiver port 7777 open"});
+}
+
+} // namespace
