@@ -1,20 +1,16 @@
 #include "app/Service_Watchdog.h"
 
 #include "tests/support/Pump_Until.h"
+#include "tests/support/Service_Manager_Stub.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -33,40 +29,20 @@ TEST(Watchdog_Ping_Interval_Test, HalfTheManagersIntervalForThisProcessOnly)
     EXPECT_EQ(Watchdog_Ping_Interval(nullptr, nullptr, 42), std::nullopt);
 }
 
-// A datagram socket standing in for the service manager, named in NOTIFY_SOCKET for the test.
 class Service_Watchdog_Test : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        const std::string path = Folder.path().toStdString() + "/notify";
-        Socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        ASSERT_LT(path.size(), sizeof address.sun_path);
-        path.copy(address.sun_path, path.size());
-        ASSERT_EQ(::bind(Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-        ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+        ASSERT_TRUE(Manager.Bound());
         ::unsetenv("WATCHDOG_PID");
     }
-    void TearDown() override
-    {
-        ::unsetenv("NOTIFY_SOCKET");
-        ::unsetenv("WATCHDOG_USEC");
-        ::close(Socket);
-    }
-    // Every datagram that has arrived, in order.
-    void Collect()
-    {
-        char buffer[512];
-        for (ssize_t size; (size = ::recv(Socket, buffer, sizeof buffer, 0)) > 0;)
-            Received.emplace_back(buffer, static_cast<std::size_t>(size));
-    }
-    long Count(const std::string& text) const { return std::count(Received.begin(), Received.end(), text); }
+    void TearDown() override { ::unsetenv("WATCHDOG_USEC"); }
+    void Collect() { Manager.Collect(); }
+    long Count(const std::string& text) const { return Manager.Count(text); }
 
-    QTemporaryDir Folder;
-    int Socket = -1;
-    std::vector<std::string> Received;
+    Service_Manager_Stub Manager;
+    const std::vector<std::string>& Received = Manager.Collect();
 };
 
 TEST_F(Service_Watchdog_Test, PingsAtHalfTheIntervalFromTheThreadsTimerAndReportsReadyOnce)
