@@ -43,16 +43,22 @@ std::vector<std::string> Restrict_Data_Folder_Access(const std::string& folder)
     if (folder_descriptor < 0)
         return lines;
     Restrict(folder_descriptor, folder, S_IRWXU, lines);
-    DIR* listing = ::fdopendir(::dup(folder_descriptor));
+    const int listing_descriptor = ::dup(folder_descriptor);
+    DIR* listing = listing_descriptor >= 0 ? ::fdopendir(listing_descriptor) : nullptr;
+    if (listing == nullptr && listing_descriptor >= 0)
+        ::close(listing_descriptor);
     while (dirent* entry = listing ? ::readdir(listing) : nullptr) {
-        // Regular files only: O_NONBLOCK keeps a FIFO from holding the start.
+        // Regular files only, and only those are opened: opening a device can act on it.
+        struct stat info
+        {
+        };
+        if (::fstatat(folder_descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0
+            || !S_ISREG(info.st_mode))
+            continue;
         const int file
             = ::openat(folder_descriptor, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (file < 0)
             continue;
-        struct stat info
-        {
-        };
         if (::fstat(file, &info) == 0 && S_ISREG(info.st_mode))
             Restrict(file, folder + entry->d_name, S_IRUSR | S_IWUSR, lines);
         ::close(file);
