@@ -1,19 +1,11 @@
 #include "base/Settings_File_Os.h"
+#include "base/Wide_Path_win32.h"
 
 #include <windows.h>
 
 namespace settings_file_os {
 
 namespace {
-
-std::wstring Wide(const std::string& path)
-{
-    const int length
-        = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
-    return wide;
-}
 
 int Last_Error()
 {
@@ -25,8 +17,9 @@ int Last_Error()
 Open_Result Open_For_Read(const std::string& path, Opened_File& file)
 {
     // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused below.
-    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle
+        = CreateFileW(Wide_Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         file.Error = Last_Error();
         const bool missing = file.Error == ERROR_FILE_NOT_FOUND || file.Error == ERROR_PATH_NOT_FOUND;
@@ -66,12 +59,12 @@ void Close(std::intptr_t handle)
 
 bool Name_Exists(const std::string& path)
 {
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide_Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 int Replace_Whole_File(const std::string& path, const void* bytes, std::size_t length)
 {
-    const std::wstring temporary = Wide(path + ".new");
+    const std::wstring temporary = Wide_Path(path + ".new");
     const HANDLE handle = CreateFileW(
         temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
@@ -84,7 +77,7 @@ int Replace_Whole_File(const std::string& path, const void* bytes, std::size_t l
     CloseHandle(handle);
     if (error == 0
         && !MoveFileExW(
-            temporary.c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            temporary.c_str(), Wide_Path(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = Last_Error();
     if (error != 0)
         DeleteFileW(temporary.c_str());
@@ -93,7 +86,8 @@ int Replace_Whole_File(const std::string& path, const void* bytes, std::size_t l
 
 int Move_Aside(const std::string& from, const std::string& to)
 {
-    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : Last_Error();
+    return MoveFileExW(Wide_Path(from).c_str(), Wide_Path(to).c_str(), MOVEFILE_WRITE_THROUGH) ? 0
+                                                                                               : Last_Error();
 }
 
 } // namespace settings_file_os
