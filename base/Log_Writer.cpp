@@ -102,5 +102,5 @@ bool Log_Writer::Clear_Current_Log_File() const
     if (Current_File.empty())
         return false;
     QFile file(Native_Path(Current_File));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate, Owner_Only);
 }
