@@ -75,7 +75,7 @@ TEST_F(Data_Folder, CutSettingsFileIsKeptAsideAndTheReceiverStaysClosed)
         SCOPED_TRACE(size);
         const std::string cut = Record_Bytes(Strong_Settings()).substr(0, size);
         ASSERT_TRUE(m_runner.Write_Data_File("tarvel.cfg", cut));
-        Start_And_Wait_For_First_Tick();
+        ASSERT_NO_FATAL_FAILURE(Start_And_Wait_For_First_Tick());
         Expect_Damage_Kept_Aside_And_Receiver_Closed("it holds " + std::to_string(size) + " bytes, not 256");
         ASSERT_EQ(m_runner.Stop(), std::optional<int>(0));
 
@@ -93,7 +93,7 @@ TEST_F(Data_Folder, SettingsLinkIsKeptAsideAndItsTargetUntouched)
     std::ofstream(target, std::ios::binary) << stored;
     fs::create_directories(m_runner.Data_Folder());
     fs::create_symlink(target, m_runner.Data_Path("tarvel.cfg"));
-    Start_And_Wait_For_First_Tick();
+    ASSERT_NO_FATAL_FAILURE(Start_And_Wait_For_First_Tick());
     Expect_Damage_Kept_Aside_And_Receiver_Closed("it is a symbolic link");
     ASSERT_EQ(m_runner.Stop(), std::optional<int>(0));
 
@@ -109,7 +109,7 @@ TEST_F(Data_Folder, SettingsFifoDoesNotHoldTheStart)
 {
     fs::create_directories(m_runner.Data_Folder());
     ASSERT_EQ(::mkfifo(m_runner.Data_Path("tarvel.cfg").c_str(), 0600), 0);
-    Start_And_Wait_For_First_Tick();
+    ASSERT_NO_FATAL_FAILURE(Start_And_Wait_For_First_Tick());
     Expect_Damage_Kept_Aside_And_Receiver_Closed("it is not a regular file");
 }
 

@@ -215,6 +215,7 @@ TEST(Startup_Service, ReadyOnceTheReceiverListensWithWatchdogPings)
         QThread::msleep(20);
     EXPECT_GE(pings_after_ready(), 2) << ::testing::PrintToString(manager.Collect());
     EXPECT_EQ(manager.Count(ready), 1);
+    ASSERT_FALSE(manager.Collect().empty());
     EXPECT_EQ(manager.Collect().front(), "WATCHDOG=1");
 
     ASSERT_EQ(runner.Stop(), std::optional<int>(0));
