@@ -11,8 +11,11 @@ public:
     Single_Instance(const Single_Instance&) = delete;
     Single_Instance& operator=(const Single_Instance&) = delete;
 
-    // False when another process of this user session holds the lock.
-    bool Acquire(const std::string& name);
+    // False when another process of this user session holds the lock. The lock lives in the
+    // session's runtime folder, or in `private_folder` (the user's own data folder) when the
+    // session has none: a folder every user can write, such as /tmp, would let another user hold
+    // it and keep the receiver from starting.
+    bool Acquire(const std::string& name, const std::string& private_folder);
 
 private:
     // Never released explicitly; closing it at process end is the system's job.

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-bool Single_Instance::Acquire(const std::string& name)
+bool Single_Instance::Acquire(const std::string& name, const std::string& /*private_folder*/)
 {
     HANDLE mutex = ::CreateMutexA(nullptr, TRUE, name.c_str());
     if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {

@@ -1,10 +1,13 @@
 #include "app/Station.h"
 
+#include "app/Data_Folder_Access.h"
 #include "app/Process_Setup.h"
+#include "app/Service_Watchdog.h"
 #include "app/Settings_Folder.h"
 #include "app/Virtual_Ports.h"
 #include "base/Data_Log_Time_Stamp.h"
 #include "base/Settings_File.h"
+#include "base/System_Error.h"
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
@@ -48,14 +51,17 @@ Station::~Station() = default;
 
 Station::Start_Result Station::Start()
 {
-    if (!instance.Acquire("Velmor.exe"))
-        return Start_Result::Already_Running;
     folder = Locate_Settings_Folder();
     if (!Ensure_Settings_Folder(folder))
         return Start_Result::No_Settings_Folder;
+    if (!instance.Acquire("Velmor.exe", folder))
+        return Start_Result::Already_Running;
     Raise_Descriptor_Limit();
     log = std::make_unique<Log_Writer>(folder);
+    for (const std::string& line : Restrict_Data_Folder_Access(folder))
+        log->Log_Message(line, Log_Red);
     settings_path = folder + Settings_File_Name;
+    watchdog = std::make_unique<Service_Watchdog>();
 
     Load_Stores();
     serial_port = std::make_unique<Comm_Port>();
@@ -75,6 +81,7 @@ Station::Start_Result Station::Start()
     events->Set_Bulk_Change_Drain(drain);
     objects->Set_Bulk_Change_Drain(drain);
 
+    watchdog->Start();
     Watch_Termination_Requests(this, [this] {
         End();
         QCoreApplication::exit(0);
@@ -87,10 +94,7 @@ void Station::Load_Stores()
 {
     events = std::make_unique<Event_Store>(store_gate);
     pending_event_message = events->Load_Event_File(folder + "tarvel.dat");
-    if (Load_Settings(settings_path, settings) == Settings_Load::Read_Failed)
-        log->Log_Message(
-            "Settings file read error: default settings in use, " + settings_path + " left unchanged.",
-            Log_Red);
+    Report_Settings_Load(Load_Settings(settings_path, settings, &settings_damage));
     objects = std::make_unique<Object_Table>(store_gate, object_lock);
     pending_object_message = objects->Load_Object_File(folder + "latevn.dat");
     objects->Set_Write_State_Hook([this](const std::string& text, bool failing) {
@@ -98,11 +102,32 @@ void Station::Load_Stores()
     });
 }
 
+void Station::Report_Settings_Load(Settings_Load outcome)
+{
+    const std::string in_use = "default settings in use, receiver port closed";
+    const std::string error = System_Error_Text(settings_damage.Error);
+    std::string line;
+    if (outcome == Settings_Load::Read_Failed)
+        line = "Settings file read error: default settings in use, " + settings_path + " left unchanged.";
+    else if (outcome == Settings_Load::Not_Opened)
+        line = "Settings file " + settings_path + " can't be opened (" + error + "): " + in_use
+            + ", the file left unchanged.";
+    else if (outcome == Settings_Load::Damaged && !settings_damage.Kept_As.empty())
+        line = "Settings file " + settings_path + " is damaged (" + settings_damage.Reason + "): kept as "
+            + settings_damage.Kept_As + ", " + in_use + ".";
+    else if (outcome == Settings_Load::Damaged)
+        line = "Settings file " + settings_path + " is damaged (" + settings_damage.Reason
+            + ") and can't be kept aside (" + error + "): " + in_use + ", the file left unchanged.";
+    if (!line.empty())
+        log->Log_Message(line, Log_Red);
+}
+
 void Station::Create_Receiver()
 {
     receiver = std::make_unique<Receiver_Port>(
         Receiver_Port::Links {settings, *events, *objects, object_changed, *log, raw_traffic_wanted});
     connect(receiver.get(), &Receiver_Port::Status_Changed, this, &Station::Receiver_Status_Changed);
+    connect(receiver.get(), &Receiver_Port::Status_Changed, this, &Station::Report_Service_State);
     connect(receiver.get(), &Receiver_Port::First_Tick, this, &Station::Write_Startup_Line);
     connect(receiver.get(), &Receiver_Port::Raw_Traffic, this, &Station::Raw_Traffic);
     connect(receiver.get(), &Receiver_Port::Fault_Beep, this, &Station::Fault_Beep);
@@ -113,6 +138,17 @@ void Station::Create_Receiver()
         [this] { receiver->Set_Accounts(accounts->Table()); });
     accounts->Start();
     connect(receiver.get(), &Receiver_Port::Store_Full_Changed, this, &Station::Store_Full_Changed);
+}
+
+// A service is ready once its receiver listens. A port the settings keep closed (a damaged settings
+// file among them) is as ready as the receiver gets: waiting for it would only have the manager
+// restart the program over and over. A port that fails to open is not ready.
+void Station::Report_Service_State()
+{
+    if (receiver->Listening())
+        watchdog->Report_Ready("Receiver port " + std::to_string(settings.DC9_Port) + " open");
+    else if (settings.DC9_Port_Enable != 1)
+        watchdog->Report_Ready("Receiver port closed by the settings");
 }
 
 void Station::Create_Output_Side()
@@ -212,6 +248,7 @@ void Station::End()
         return;
     ended = true;
 
+    watchdog->Report_Stopping();
     store_gate.Reset();
     reply.Event.Set();
     supervision->Stop();

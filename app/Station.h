@@ -2,6 +2,7 @@
 
 #include "app/Single_Instance.h"
 #include "base/Log_Writer.h"
+#include "base/Settings_File.h"
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
 #include "output/Link_State.h"
@@ -25,6 +26,7 @@ class Monitoring_Thread;
 class Object_Table;
 class Output_Link;
 class Receiver_Port;
+class Service_Watchdog;
 class Supervision_Timer;
 
 // The receiver station without its windows: the settings record, the stores, the shared sync
@@ -45,10 +47,10 @@ public:
     Station();
     ~Station() override;
 
-    // Single instance, data folder, log, event file, settings, object file, serial port, receiver
-    // port, output link, supervision, then both workers. No port opens here: the timers open them
-    // from the stored settings on their ticks. A termination request (SIGTERM, SIGINT) ends the
-    // station and the event loop.
+    // Data folder, single instance, log (a data folder open to other users is closed and logged), event file,
+    // settings, object file, serial port, receiver port, output link, supervision, then both workers. No port
+    // opens here: the timers open them from the stored settings on their ticks. A termination request
+    // (SIGTERM, SIGINT) ends the station and the event loop.
     Start_Result Start();
 
     // The end, in order: gate closed, answer wait woken, timers and sockets stopped, workers asked
@@ -117,8 +119,10 @@ signals:
 
 private:
     void Load_Stores();
+    void Report_Settings_Load(Settings_Load outcome);
     void Create_Receiver();
     void Create_Output_Side();
+    void Report_Service_State();
     void Write_Startup_Line();
     void Answer_Received(std::uint8_t answer, std::chrono::system_clock::time_point when);
     template<typename Worker> bool Stop_Worker(Worker& worker);
@@ -128,6 +132,7 @@ private:
     std::string settings_path;
     std::string pending_object_message;
     std::string pending_event_message;
+    Settings_Damage settings_damage;
 
     Settings_Record settings {};
     Manual_Reset_Event store_gate {true};
@@ -147,6 +152,7 @@ private:
     std::unique_ptr<Supervision_Timer> supervision;
     std::unique_ptr<AT_Rec_Thread> serial_receiver;
     std::unique_ptr<Monitoring_Thread> monitor;
+    std::unique_ptr<Service_Watchdog> watchdog;
     bool started = false;
     bool ended = false;
     bool workers_ended = true;

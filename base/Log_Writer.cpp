@@ -14,6 +14,9 @@ QString Native_Path(const std::string& path)
     return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
 }
 
+// A new log file is the owner's alone: its lines name accounts, addresses and events.
+constexpr QFileDevice::Permissions Owner_Only = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
 } // namespace
 
 Log_Writer::Log_Writer(std::string settings_folder, Clock clock, std::FILE* echo)
@@ -65,7 +68,7 @@ void Log_Writer::Log_Message(std::string_view text, Log_Colour colour)
     // creates a missing file; a path that can't be opened (a directory, no permission) only
     // costs this line its place in the file.
     QFile file(Native_Path(Current_File));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append, Owner_Only)) {
         const qint64 line_size = static_cast<qint64>(line.size()) + 2;
         if (file.size() + line_size <= File_Limit || colour == Log_Red) {
             file.write(line.data(), static_cast<qint64>(line.size()));
@@ -99,5 +102,5 @@ bool Log_Writer::Clear_Current_Log_File() const
     if (Current_File.empty())
         return false;
     QFile file(Native_Path(Current_File));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate, Owner_Only);
 }

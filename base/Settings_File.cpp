@@ -1,39 +1,58 @@
 #include "base/Settings_File.h"
 
 #include "base/File_Fault.h"
+#include "base/Settings_File_Os.h"
 
-#include <QFile>
+#include <QDateTime>
 #include <QString>
 
 #include <algorithm>
 #include <cstring>
 
+namespace os = settings_file_os;
+
 namespace {
 
-constexpr qint64 Record_Size = sizeof(Settings_Record);
+constexpr std::size_t Record_Size = sizeof(Settings_Record);
 
-QString Native_Path(const std::string& path)
+// Reads up to the whole record from an opened file; the bytes read, or -1 with `error` set.
+std::int64_t Read_Record(std::intptr_t handle, void* into, int& error)
 {
-    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-}
-
-bool Write_Record(QFile& file, const Settings_Record& settings)
-{
-    return file.seek(0) && file.write(reinterpret_cast<const char*>(&settings), Record_Size) == Record_Size;
-}
-
-// Reads up to 256 bytes; the bytes the file does not have stay as the caller left them. -1 when
-// the read fails.
-qint64 Read_Record(QFile& file, void* into)
-{
-    if (Injected_File_Fault(File_Operation::Read) != 0)
-        return -1;
-    return file.read(static_cast<char*>(into), Record_Size);
+    error = Injected_File_Fault(File_Operation::Read);
+    std::size_t done = 0;
+    if (error == 0)
+        error = os::Read(handle, into, Record_Size, done);
+    return error == 0 ? static_cast<std::int64_t>(done) : -1;
 }
 
 std::string Text_Field(const char* field, std::size_t width)
 {
     return std::string(field, std::find(field, field + width, '\0'));
+}
+
+// "tarvel.cfg.damaged-20261210-093512", with "-2", "-3" ... when a name is taken.
+std::string Aside_Name(const std::string& path)
+{
+    const std::string stamp
+        = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+    const std::string base = path + ".damaged-" + stamp;
+    std::string name = base;
+    for (int number = 2; os::Name_Exists(name) && number < 100; ++number)
+        name = base + "-" + std::to_string(number);
+    return name;
+}
+
+// What is wrong with the file at the name, or empty when it holds a record this program can trust.
+std::string Damage_Of(os::Open_Result opened, const os::Opened_File& file, const Settings_Record& read)
+{
+    if (opened == os::Open_Result::Not_Regular)
+        return file.Is_Link ? "it is a symbolic link" : "it is not a regular file";
+    if (file.Size != static_cast<std::int64_t>(Record_Size))
+        return "it holds " + std::to_string(file.Size) + " bytes, not " + std::to_string(Record_Size);
+    if (read.Format_Mark != Format_Mark_Value)
+        return "its format mark is " + std::to_string(read.Format_Mark) + ", not "
+            + std::to_string(Format_Mark_Value);
+    return {};
 }
 
 } // namespace
@@ -52,52 +71,69 @@ void Set_Default_Settings(Settings_Record& settings)
     settings.Format_Mark = Format_Mark_Value;
 }
 
-Settings_Load Load_Settings(const std::string& path, Settings_Record& settings)
+Settings_Load Load_Settings(const std::string& path, Settings_Record& settings, Settings_Damage* damage)
 {
-    std::memset(&settings, 0, sizeof settings);
-    QFile file(Native_Path(path));
-    if (file.exists()) {
-        // Read-write so that the mark can be put back without a second open; ExistingOnly keeps a
-        // file that vanished meanwhile from being created here.
-        if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-            return Settings_Load::Not_Opened;
-        if (Read_Record(file, &settings) < 0) {
-            // What the read left in the record is unknown, and writing it back would replace the
-            // operator's key, ports and output settings on disk: the file stays as it is.
-            Set_Default_Settings(settings);
-            return Settings_Load::Read_Failed;
-        }
-        if (settings.Format_Mark == 0) {
-            settings.Format_Mark = Format_Mark_Value;
-            Write_Record(file, settings);
-        }
+    Settings_Damage local;
+    Settings_Damage& found = damage ? *damage : local;
+    found = {};
+    // Whatever goes wrong below, the receiver starts from the defaults, its port closed: it then
+    // refuses everything rather than accept what the station meant to refuse.
+    Set_Default_Settings(settings);
+
+    os::Opened_File file;
+    const os::Open_Result opened = os::Open_For_Read(path, file);
+    if (opened == os::Open_Result::Missing) {
+        os::Replace_Whole_File(path, &settings, Record_Size);
+        return Settings_Load::Created;
+    }
+    if (opened == os::Open_Result::Failed) {
+        found.Error = file.Error;
+        return Settings_Load::Not_Opened;
+    }
+    Settings_Record stored {};
+    if (opened == os::Open_Result::Opened) {
+        std::int64_t read = file.Size;
+        if (file.Size == static_cast<std::int64_t>(Record_Size))
+            read = Read_Record(file.Handle, &stored, found.Error);
+        os::Close(file.Handle);
+        if (read < 0)
+            return Settings_Load::Read_Failed; // left as it is: the key and ports may be fine
+        file.Size = read; // a file cut while it was read counts by what it gave
+    }
+    found.Reason = Damage_Of(opened, file, stored);
+    if (found.Reason.empty()) {
+        settings = stored;
         return Settings_Load::Loaded;
     }
-    Set_Default_Settings(settings);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        Write_Record(file, settings);
-    return Settings_Load::Created;
+    // Kept for the operator to look at; the defaults go in its place only once it is safe aside.
+    const std::string aside = Aside_Name(path);
+    found.Error = os::Move_Aside(path, aside);
+    if (found.Error == 0) {
+        found.Kept_As = aside;
+        os::Replace_Whole_File(path, &settings, Record_Size);
+    }
+    return Settings_Load::Damaged;
 }
 
 bool Settings_Differ_From_File(const std::string& path, const Settings_Record& settings)
 {
-    QFile file(Native_Path(path));
-    if (!file.open(QIODevice::ReadOnly))
+    os::Opened_File file;
+    if (os::Open_For_Read(path, file) != os::Open_Result::Opened)
         return true;
     Settings_Record stored {};
-    if (Read_Record(file, &stored) != Record_Size)
-        return true;
-    return std::memcmp(&stored, &settings, sizeof settings) != 0;
+    int error = 0;
+    const bool read = file.Size == static_cast<std::int64_t>(Record_Size)
+        && Read_Record(file.Handle, &stored, error) == file.Size;
+    os::Close(file.Handle);
+    return !read || std::memcmp(&stored, &settings, sizeof settings) != 0;
 }
 
 bool Save_Settings(const std::string& path, const Settings_Record& settings)
 {
-    // QFile truncates a write-only open even with ExistingOnly, so the file is opened read-write:
-    // a longer file keeps its tail.
-    QFile file(Native_Path(path));
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+    // A settings file deleted while the program runs is not brought back by a save.
+    if (!os::Name_Exists(path) || Injected_File_Fault(File_Operation::Write) != 0)
         return false;
-    return Write_Record(file, settings) && file.flush();
+    return os::Replace_Whole_File(path, &settings, Record_Size) == 0;
 }
 
 std::string Com_Port_Name(const Settings_Record& settings)

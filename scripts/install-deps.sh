@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth
   socat
-  librsvg2-bin desktop-file-utils dpkg-dev file
+  librsvg2-bin desktop-file-utils dpkg-dev file help2man
 )
 
 missing=()

@@ -43,7 +43,8 @@ echo "== compiling with $("$cxx" --version | head -n1)"
 store_sources=(Data_File.cpp Data_File_win32.cpp Event_Store.cpp Image_File.cpp Image_Writer.cpp Object_Table.cpp
   Sync_Events.cpp File_Fault.cpp System_Error_win32.cpp)
 win32_sources=(Comm_Port.cpp Comm_Port_win32.cpp Com_Ports.cpp Com_Ports_win32.cpp Line_Socket.cpp Line_Socket_win32.cpp Settings_Folder_win32.cpp
-  Single_Instance_win32.cpp Virtual_Ports_win32.cpp)
+  Single_Instance_win32.cpp Virtual_Ports_win32.cpp Data_Folder_Access_win32.cpp Settings_File_win32.cpp
+  Service_Notify_win32.cpp)
 store_objects=()
 for name in "${store_sources[@]}"; do
   find_source "$name"

@@ -41,7 +41,7 @@ int Open(const std::string& path, int flags, std::intptr_t& handle)
 {
     int descriptor = -1;
     do {
-        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0600);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0)
         return errno;

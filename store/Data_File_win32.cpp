@@ -1,6 +1,8 @@
 #include "store/Data_File.h"
 #include "store/Data_File_Os.h"
 
+#include "base/Wide_Path_win32.h"
+
 #include <windows.h>
 
 namespace data_file_os {
@@ -10,16 +12,6 @@ namespace {
 HANDLE To_Handle(std::intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
-}
-
-// Paths arrive as UTF-8; the wide API takes any name the file system allows.
-std::wstring Wide_Path(const std::string& path)
-{
-    const int length
-        = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
-    return wide;
 }
 
 int Open(const std::string& path, DWORD access, DWORD disposition, std::intptr_t& handle)

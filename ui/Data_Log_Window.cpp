@@ -111,7 +111,9 @@ bool TForm_Log_Test::Save_To_File(const QString& path)
             != Box_Answer::Yes)
         return false;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Raw traffic names accounts and addresses: a new file is the owner's alone.
+    if (!file.open(
+            QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         Message_Box(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()),
             windowTitle(), Box_Buttons::Ok, Box_Icon::Error);
         return false;

@@ -4,13 +4,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -83,16 +87,6 @@ TEST_F(Settings_File_Test, UncreatableFileLeavesTheDefaultsInMemoryOnly)
     EXPECT_TRUE(Settings_Differ_From_File(path, settings));
 }
 
-TEST_F(Settings_File_Test, UnopenableFileLeavesTheRecordZeroWithoutDefaults)
-{
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path))); // a folder where the file should be
-    Settings_Record settings;
-    std::memset(&settings, 0xAA, sizeof settings);
-    Load_Settings(Path, settings);
-
-    EXPECT_EQ(Record_Bytes(settings), Bytes(256, '\0'));
-}
-
 // A read that fails after a good open (a bad sector, a network folder gone) must not cost the
 // operator the stored key, ports and output settings: the file is left alone and the program runs
 // on the defaults.
@@ -121,85 +115,136 @@ TEST_F(Settings_File_Test, FailedReadKeepsTheFileAndStartsWithTheDefaults)
     }
 }
 
-TEST_F(Settings_File_Test, ShortFileWithoutMarkIsCompletedTo256Bytes)
-{
-    Bytes stored(10, '\0');
-    stored[0] = 1;
-    Put_Int32(stored, 1, 1234);
-    Put_Int32(stored, 5, 45);
-    stored[9] = 3;
-    Write_File(stored);
-
-    Settings_Record settings {};
-    Load_Settings(Path, settings);
-
-    Bytes expected(256, '\0');
-    expected.replace(0, 10, stored);
-    Put_Int32(expected, 96, 1602);
-    EXPECT_EQ(Record_Bytes(settings), expected);
-    EXPECT_EQ(File_Bytes(), expected);
-    EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
-}
-
-TEST_F(Settings_File_Test, ShortFileWithMarkStaysShortAndComparesDifferent)
-{
-    Bytes stored(100, '\0');
-    Put_Int32(stored, 50, 4321);
-    Put_Int32(stored, 96, 1602);
-    Write_File(stored);
-
-    Settings_Record settings {};
-    Load_Settings(Path, settings);
-
-    // Packed fields are copied out (+) before gtest binds a reference to them.
-    EXPECT_EQ(+settings.Mon_Port, 4321);
-    EXPECT_EQ(+settings.Format_Mark, 1602);
-    EXPECT_EQ(+settings.COM_Baud, 0); // missing bytes stay zero, no defaults
-    EXPECT_EQ(File_Bytes(), stored);
-    EXPECT_TRUE(Settings_Differ_From_File(Path, settings));
-
-    EXPECT_TRUE(Save_Settings(Path, settings));
-    EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
-}
-
-TEST_F(Settings_File_Test, ZeroMarkIsWrittenBackAtOffset96)
+TEST_F(Settings_File_Test, GoodFileIsLoadedByteForByteAndLeftAlone)
 {
     Bytes stored = Expected_Defaults();
-    Put_Int32(stored, 96, 0);
     Put_Int32(stored, 50, 8888);
     stored[200] = 0x5A; // reserved bytes are carried through
     Write_File(stored);
 
     Settings_Record settings {};
-    Load_Settings(Path, settings);
-
-    Bytes expected = stored;
-    expected[96] = 0x42;
-    expected[97] = 0x06;
-    EXPECT_EQ(File_Bytes(), expected);
-    EXPECT_EQ(+settings.Mon_Port, 8888);
+    EXPECT_EQ(Load_Settings(Path, settings), Settings_Load::Loaded);
+    EXPECT_EQ(Record_Bytes(settings), stored);
+    EXPECT_EQ(File_Bytes(), stored);
+    EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
 }
 
-TEST_F(Settings_File_Test, LongFileUsesItsFirst256BytesAndKeepsItsTail)
+// A cut or grown file, or one without the mark, may hold anything in the fields that decide what
+// the receiver accepts (encryption off, an all-zero key): it is never used, only kept aside.
+TEST_F(Settings_File_Test, DamagedFileIsKeptAsideAndTheDefaultsTakeItsPlace)
 {
-    Bytes stored = Expected_Defaults();
-    const Bytes tail("tail bytes that belong to nobody");
-    stored += tail;
-    Write_File(stored);
+    Bytes strong = Expected_Defaults();
+    strong[0] = 1; // receiver port open
+    strong[9] = 3; // AES-256
+    std::memcpy(strong.data() + 16, "0123456789abcdef0123456789abcdef", 32);
+    Bytes zero_mark = strong;
+    Put_Int32(zero_mark, 96, 0);
+    Bytes other_mark = strong;
+    Put_Int32(other_mark, 96, 1601);
+    const struct
+    {
+        Bytes Content;
+        std::string Reason;
+    } cases[] = {
+        {strong.left(16), "it holds 16 bytes, not 256"},
+        {strong.left(9), "it holds 9 bytes, not 256"},
+        {Bytes(), "it holds 0 bytes, not 256"},
+        {strong + Bytes("tail"), "it holds 260 bytes, not 256"},
+        {zero_mark, "its format mark is 0, not 1602"},
+        {other_mark, "its format mark is 1601, not 1602"},
+    };
+    for (const auto& damaged : cases) {
+        SCOPED_TRACE(damaged.Reason);
+        Write_File(damaged.Content);
+        Settings_Record settings;
+        std::memset(&settings, 0xAA, sizeof settings);
+        Settings_Damage damage;
+        ASSERT_EQ(Load_Settings(Path, settings, &damage), Settings_Load::Damaged);
 
+        EXPECT_EQ(damage.Reason, damaged.Reason);
+        EXPECT_EQ(Record_Bytes(settings), Expected_Defaults());
+        EXPECT_EQ(settings.DC9_Port_Enable, 0);
+        EXPECT_EQ(File_Bytes(), Expected_Defaults());
+        ASSERT_TRUE(damage.Kept_As.starts_with(Path + ".damaged-")) << damage.Kept_As;
+        QFile aside(QString::fromStdString(damage.Kept_As));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), damaged.Content);
+    }
+    // Six damaged files within a second or two: each kept under a name of its own.
+    EXPECT_GE(QDir(Folder.path()).entryList({QStringLiteral("tarvel.cfg.damaged-*")}).size(), 6);
+}
+
+TEST_F(Settings_File_Test, LinkFolderAndFifoAreKeptAsideWithoutBeingOpened)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.path() + QStringLiteral("/target.cfg");
+    Bytes operator_file = Expected_Defaults();
+    operator_file[0] = 1;
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(operator_file);
+    }
+    const QString name = QString::fromStdString(Path);
+    const auto make_link = [&] { ASSERT_EQ(::symlink(target.toLocal8Bit().constData(), Path.c_str()), 0); };
+    const auto make_dangling_link = [&] { ASSERT_EQ(::symlink("/nonexistent/velmor.cfg", Path.c_str()), 0); };
+    const auto make_folder = [&] { ASSERT_TRUE(QDir().mkdir(name)); };
+    // Without O_NONBLOCK the open of a FIFO that no one writes to would never return.
+    const auto make_fifo = [&] { ASSERT_EQ(::mkfifo(Path.c_str(), 0600), 0); };
+    const struct
+    {
+        std::function<void()> Make;
+        std::string Reason;
+    } cases[] = {
+        {make_link, "it is a symbolic link"},
+        {make_dangling_link, "it is a symbolic link"},
+        {make_folder, "it is not a regular file"},
+        {make_fifo, "it is not a regular file"},
+    };
+    for (const auto& odd : cases) {
+        SCOPED_TRACE(odd.Reason);
+        odd.Make();
+        EXPECT_TRUE(Settings_Differ_From_File(Path, Settings_Record {}));
+        Settings_Record settings {};
+        Settings_Damage damage;
+        ASSERT_EQ(Load_Settings(Path, settings, &damage), Settings_Load::Damaged);
+        EXPECT_EQ(damage.Reason, odd.Reason);
+        EXPECT_EQ(Record_Bytes(settings), Expected_Defaults());
+        EXPECT_EQ(File_Bytes(), Expected_Defaults());
+        EXPECT_TRUE(QFileInfo(name).isFile() && !QFileInfo(name).isSymLink());
+        EXPECT_FALSE(damage.Kept_As.empty());
+        ASSERT_TRUE(QFile::remove(name));
+    }
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), operator_file);
+}
+
+// The new content is renamed over the old: a second name of the old file still shows the old
+// bytes, and a link put at the name is replaced, not written through.
+TEST_F(Settings_File_Test, SaveReplacesTheFileWholeAndNeverThroughALink)
+{
     Settings_Record settings {};
-    Load_Settings(Path, settings);
-    EXPECT_EQ(Record_Bytes(settings), Expected_Defaults());
-    EXPECT_EQ(File_Bytes(), stored); // a mark already in place means no write at load
-    EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
+    ASSERT_EQ(Load_Settings(Path, settings), Settings_Load::Created);
+    const std::string old_name = Path + ".old";
+    ASSERT_EQ(::link(Path.c_str(), old_name.c_str()), 0);
 
     settings.Mon_Port = 9998;
-    EXPECT_TRUE(Settings_Differ_From_File(Path, settings));
     ASSERT_TRUE(Save_Settings(Path, settings));
-    const Bytes saved = File_Bytes();
-    ASSERT_EQ(saved.size(), stored.size());
-    EXPECT_EQ(saved.left(256), Record_Bytes(settings));
-    EXPECT_EQ(saved.mid(256), tail);
+    EXPECT_EQ(File_Bytes(), Record_Bytes(settings));
+    EXPECT_FALSE(Settings_Differ_From_File(Path, settings));
+    QFile old_file(QString::fromStdString(old_name));
+    ASSERT_TRUE(old_file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old_file.readAll(), Expected_Defaults());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Path + ".new")));
+
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(Path)));
+    ASSERT_EQ(::symlink(old_name.c_str(), Path.c_str()), 0);
+    settings.Mon_Port = 9997;
+    ASSERT_TRUE(Save_Settings(Path, settings));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(Path)).isSymLink());
+    old_file.seek(0);
+    EXPECT_EQ(old_file.readAll(), Expected_Defaults());
 }
 
 TEST_F(Settings_File_Test, ChangingAValueAndBackComparesEqualAgain)

@@ -1,7 +1,9 @@
 // Start-up and shutdown of the real program: the data folder and files, re-created files and their
-// messages, the single-instance rule, an orderly end on SIGTERM and a new start after a kill.
+// messages, the single-instance rule, an orderly end on SIGTERM, a new start after a kill and the
+// notifications to a service manager.
 
 #include "tests/e2e/E2E_Common.h"
+#include "tests/support/Service_Manager_Stub.h"
 
 #include <QSysInfo>
 
@@ -190,6 +192,35 @@ TEST_F(Startup, NextStartWorksAfterKill)
     EXPECT_EQ(store->Next_Slot, 3u);
     EXPECT_EQ(Fixed_Text(store->Slot[0].Account_Number), "2000");
     EXPECT_EQ(Fixed_Text(store->Slot[2].Account_Number), "2001");
+}
+
+// Under a service manager: watchdog pings from the start, READY=1 once the receiver port listens,
+// STOPPING=1 at the end.
+TEST(Startup_Service, ReadyOnceTheReceiverListensWithWatchdogPings)
+{
+    Service_Manager_Stub manager;
+    ASSERT_TRUE(manager.Bound());
+    ::setenv("WATCHDOG_USEC", "400000", 1);
+    Program_Runner runner; // takes the environment as it is now
+    ::unsetenv("WATCHDOG_USEC");
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+
+    const std::string ready = "READY=1\nSTATUS=Receiver port " + std::to_string(runner.Port()) + " open";
+    const auto pings_after_ready = [&] {
+        const auto& received = manager.Collect();
+        const auto at = std::find(received.begin(), received.end(), ready);
+        return at == received.end() ? 0 : std::count(at, received.end(), std::string("WATCHDOG=1"));
+    };
+    for (int i = 0; i < 400 && pings_after_ready() < 2; ++i)
+        QThread::msleep(20);
+    EXPECT_GE(pings_after_ready(), 2) << ::testing::PrintToString(manager.Collect());
+    EXPECT_EQ(manager.Count(ready), 1);
+    ASSERT_FALSE(manager.Collect().empty());
+    EXPECT_EQ(manager.Collect().front(), "WATCHDOG=1");
+
+    ASSERT_EQ(runner.Stop(), std::optional<int>(0));
+    manager.Collect();
+    EXPECT_EQ(manager.Count("STOPPING=1"), 1);
 }
 
 } // namespace

@@ -17,8 +17,11 @@ root="$stage$prefix"
 expected="bin/velmor
 lib/systemd/user/velmor.service
 share/applications/velmor.desktop
+share/doc/velmor/changelog.gz
+share/doc/velmor/copyright
 share/icons/hicolor/48x48/apps/velmor.png
-share/icons/hicolor/scalable/apps/velmor.svg"
+share/icons/hicolor/scalable/apps/velmor.svg
+share/man/man1/velmor.1.gz"
 actual=$(cd "$root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "installed files differ:"$'\n'"$actual"
 
@@ -44,9 +47,15 @@ grep -q '<svg' "$root/share/icons/hicolor/scalable/apps/velmor.svg" || fail "vel
 # The unit runs the installed program offscreen, in background mode, restarted on failure.
 unit="$root/lib/systemd/user/velmor.service"
 for line in "ExecStart=$prefix/bin/velmor --background" 'Environment=QT_QPA_PLATFORM=offscreen' \
-  'Restart=on-failure' 'KillSignal=SIGTERM' 'WantedBy=default.target'; do
+  'Restart=on-failure' 'KillSignal=SIGTERM' 'WantedBy=default.target' 'Type=notify' 'WatchdogSec=30'; do
   grep -qxF "$line" "$unit" || fail "the unit lacks '$line'"
 done
+# The manual page is made from --help and names every option.
+manual=$(gzip -dc "$root/share/man/man1/velmor.1.gz") || fail "velmor.1.gz is not gzip"
+for option in background version help; do
+  grep -q -- "-$option" <<<"$manual" || fail "the manual page lacks --$option"
+done
+
 if command -v systemd-analyze >/dev/null; then
   # The unit names the binary below the real prefix; verify a copy that names the staged one.
   runtime=$(mktemp -d -p "$stage")
