@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Operator_Question.h"
+
 #include <QString>
 #include <functional>
 
@@ -26,6 +28,15 @@ Box_Answer Message_Box(QWidget* parent, const QString& text, const QString& titl
     Box_Buttons buttons = Box_Buttons::Ok, Box_Icon icon = Box_Icon::None);
 Box_Answer Message_Box(QWidget* parent, const QString& text, const QString& title, Box_Buttons buttons,
     Box_Icon icon, Box_Answer default_answer);
+
+// The list windows' questions, each about destroying something: a question box whose default (the
+// answer to a plain Enter) is No or Cancel. True for OK or Yes.
+bool Ask_Before_Destroying(
+    QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons);
+
+// Whether a real display can show a box; without one (the "offscreen" or "minimal" platform) nobody
+// sits in front of the program, so questions that only guard against a slip of the hand are not asked.
+bool Has_Real_Display();
 
 // Test hooks. A hook answers every box in place of the operator until it is reset; a next answer
 // answers only the next box and takes precedence over the hook.

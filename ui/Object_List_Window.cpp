@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -71,6 +72,10 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     connect(Grid, &List_Grid::Current_Cell_Pressed, this, [this](const QModelIndex& index) {
         StringGrid_Latest_EventsSelectCell(index.column(), index.row() + 1);
     });
+    // Deleting takes a deliberate act on the trash icon: a click, or the Delete key on it. Moving the
+    // current cell there (Tab, End, an arrow key) only moves it.
+    connect(Grid, &QAbstractItemView::clicked, this, &TForm_Latest_Events::Ask_Delete_Object);
+    Grid->installEventFilter(this);
     connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TForm_Latest_Events::Place_Editor);
 
     Edit_Tmr = new QLineEdit(Grid->viewport());
@@ -121,6 +126,11 @@ bool TForm_Latest_Events::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Edit_Tmr && event->type() == QEvent::FocusOut)
         Edit_TmrExit();
+    if (watched == Grid && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        Ask_Delete_Object(Grid->currentIndex());
+        return true;
+    }
     return List_Window::eventFilter(watched, event);
 }
 
@@ -169,7 +179,12 @@ void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row
         return;
     }
     Edit_Tmr->hide();
-    if (column != Object_Trash_Column || !Has_Object(position))
+}
+
+void TForm_Latest_Events::Ask_Delete_Object(const QModelIndex& index)
+{
+    const int position = index.row();
+    if (!index.isValid() || index.column() != Object_Trash_Column || !Has_Object(position))
         return;
     const QString account = Object_Cell_Text(table.Object(static_cast<std::uint32_t>(position)), 1);
     if (!Confirm(QStringLiteral("Delete object  ") + account + QStringLiteral(" ?"), main_caption,

@@ -60,10 +60,8 @@ void TForm_Log::Reload()
 
 void TForm_Log::Log_Menu_ClearClick()
 {
-    const Box_Answer answer
-        = Message_Box(this, QStringLiteral("     Are you sure you want to delete log records?"),
-            QStringLiteral("Clear Log Records"), Box_Buttons::Ok_Cancel, Box_Icon::Question);
-    if (answer != Box_Answer::Ok)
+    if (!Ask_Before_Destroying(this, QStringLiteral("     Are you sure you want to delete log records?"),
+            QStringLiteral("Clear Log Records"), Question_Buttons::Ok_Cancel))
         return;
     Writer.Clear_Current_Log_File();
     Reload();

@@ -20,15 +20,6 @@ namespace {
 
 const QString Program_Caption = QStringLiteral("Varnek SIA-IP Receiver");
 
-bool Ask_With_Message_Box(
-    QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons)
-{
-    const bool yes_no = buttons == Question_Buttons::Yes_No;
-    const Box_Answer answer = Message_Box(
-        parent, text, title, yes_no ? Box_Buttons::Yes_No : Box_Buttons::Ok_Cancel, Box_Icon::Question);
-    return answer == (yes_no ? Box_Answer::Yes : Box_Answer::Ok);
-}
-
 void Bring_Forward(QWidget* window)
 {
     window->show();
@@ -106,9 +97,9 @@ void Window_Shell::Wire_Station()
 
 void Window_Shell::Create_Store_Windows()
 {
-    events_window = std::make_unique<TForm_Events>(station.Events(), Ask_With_Message_Box);
+    events_window = std::make_unique<TForm_Events>(station.Events(), Ask_Before_Destroying);
     objects_window = std::make_unique<TForm_Latest_Events>(
-        station.Objects(), station.Supervision(), Ask_With_Message_Box, window->windowTitle());
+        station.Objects(), station.Supervision(), Ask_Before_Destroying, window->windowTitle());
     for (QWidget* list :
         {static_cast<QWidget*>(events_window.get()), static_cast<QWidget*>(objects_window.get())})
         list->setWindowIcon(Program_Icon());

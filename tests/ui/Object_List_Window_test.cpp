@@ -114,6 +114,35 @@ TEST_F(Object_List_Window_Test, TrashAsksAndMovesTheRowsBelowUp)
     EXPECT_EQ(Cell(0, 1), QStringLiteral("2222"));
 }
 
+TEST_F(Object_List_Window_Test, CellMovesIntoTheTrashColumnNeverAskButDeleteKeyDoes)
+{
+    Add_Object("1111");
+    Add_Object("2222");
+    Show();
+    answer = true;
+    List_Grid* grid = Grid();
+    Click(0, 3);
+    QTest::keyClick(grid, Qt::Key_End);
+    ASSERT_EQ(grid->currentIndex().column(), 10) << "End reaches the trash column";
+    QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(grid->currentIndex().row(), 1);
+    Click(0, 9);
+    ASSERT_TRUE(Editor()->hasFocus());
+    QTest::keyClick(Editor(), Qt::Key_Tab);
+    EXPECT_TRUE(asked.empty()) << "no move of the current cell asks";
+    EXPECT_EQ(Rows(), 2);
+
+    grid->setCurrentIndex(Model()->index(1, 3));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_TRUE(asked.empty()) << "Delete asks only on the trash icon";
+    grid->setCurrentIndex(Model()->index(1, 10));
+    QTest::keyClick(grid, Qt::Key_Delete);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QStringLiteral("Delete object  2222 ?"));
+    EXPECT_EQ(Rows(), 1);
+}
+
 TEST_F(Object_List_Window_Test, TimeoutEditorStoresEveryChangeAndHoldsTheRefresh)
 {
     Add_Object("1111");
