@@ -3,6 +3,7 @@
 #include "app/Data_Log_Key_Ring.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_Record.h"
+#include "output/Output_Transport.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -124,6 +125,8 @@ private:
     void CheckBox_Show_AES_PasswordClick();
 
     // "Automation Software Interface" page.
+    // Unticking the box of the open transport asks first; No ticks it again.
+    bool Output_Close_Confirmed(QCheckBox* box, Output_Transport transport);
     void CheckBox_Mon_Port_Open_TCPClick();
     void CheckBox_Mon_Port_Open_SerialClick();
     void RadioButton_Mon_ServerClick();

@@ -1,6 +1,7 @@
 #include "ui/Main_Window.h"
 
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 #include "ui/Main_Window_Look.h"
 #include "ui/Message_Box.h"
 #include "ui/System_Log_Window.h"
@@ -72,6 +73,11 @@ void TMain_Form::TrayIcon1Click()
 
 void TMain_Form::Pop_ExitClick()
 {
+    const bool working = Record.DC9_Port_Enable == 1 || Transport_Of(Record) != Output_Transport::Closed;
+    if (working
+        && !Operator_Confirms(
+            this, QStringLiteral("Exit? Alarms are no longer received or forwarded."), windowTitle()))
+        return;
     Exit_Was_Requested = true;
     close();
 }

@@ -8,6 +8,7 @@
 #include "base/Settings_File.h"
 #include "output/Output_Transport.h"
 #include "ui/Main_Window_Look.h"
+#include "ui/Message_Box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,8 +107,23 @@ void TMain_Form::Connect_Mon_Software_Page()
     });
 }
 
+bool TMain_Form::Output_Close_Confirmed(QCheckBox* box, Output_Transport transport)
+{
+    if (box->isChecked() || Transport_Of(Record) != transport
+        || Operator_Confirms(this,
+            QStringLiteral("Close the automation software port? Events wait as \"Pending\" until it is "
+                           "opened again."),
+            windowTitle()))
+        return true;
+    const QSignalBlocker quiet(box);
+    box->setChecked(true);
+    return false;
+}
+
 void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 {
+    if (!Output_Close_Confirmed(CheckBox_Mon_Port_Open_TCP, Output_Transport::Tcp))
+        return;
     Set_Transport(
         Record, CheckBox_Mon_Port_Open_TCP->isChecked() ? Output_Transport::Tcp : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)
@@ -117,6 +133,8 @@ void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 
 void TMain_Form::CheckBox_Mon_Port_Open_SerialClick()
 {
+    if (!Output_Close_Confirmed(CheckBox_Mon_Port_Open_Serial, Output_Transport::Serial))
+        return;
     Set_Transport(Record,
         CheckBox_Mon_Port_Open_Serial->isChecked() ? Output_Transport::Serial : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)

@@ -86,12 +86,24 @@ Box_Answer Run_Modal_Box(QWidget* parent, const Message_Box_Request& request)
     }
 }
 
-} // namespace
-
 bool Has_Real_Display()
 {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+} // namespace
+
+bool Operator_Can_Answer()
+{
+    return Has_Real_Display() || Box_Hook || Next_Answer;
+}
+
+bool Operator_Confirms(QWidget* parent, const QString& text, const QString& title)
+{
+    return !Operator_Can_Answer()
+        || Message_Box(parent, text, title, Box_Buttons::Yes_No, Box_Icon::Question, Box_Answer::No)
+        == Box_Answer::Yes;
 }
 
 bool Ask_Before_Destroying(

@@ -34,9 +34,12 @@ Box_Answer Message_Box(QWidget* parent, const QString& text, const QString& titl
 bool Ask_Before_Destroying(
     QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons);
 
-// Whether a real display can show a box; without one (the "offscreen" or "minimal" platform) nobody
-// sits in front of the program, so questions that only guard against a slip of the hand are not asked.
-bool Has_Real_Display();
+// Whether someone can answer a box: a real display, or a test hook answering for the operator. With
+// neither (the "offscreen" or "minimal" platform, a service) the questions that only guard against
+// a slip of the hand are not asked at all and the action goes ahead as asked.
+bool Operator_Can_Answer();
+// Such a question, with No as the default: true when it need not be asked or was answered Yes.
+bool Operator_Confirms(QWidget* parent, const QString& text, const QString& title);
 
 // Test hooks. A hook answers every box in place of the operator until it is reset; a next answer
 // answers only the next box and takes precedence over the hook.

@@ -242,6 +242,31 @@ TEST_F(Main_Shell_Test, Exit_Asks_Then_Ends_The_Program)
     EXPECT_FALSE(Form_Log->isVisible());
 }
 
+TEST_F(Main_Shell_Test, Exit_While_Receiving_Asks_First_Unless_Nobody_Can_Answer)
+{
+    int ends = 0;
+    Form->Hooks.Program_End = [&ends] { ++ends; };
+    Settings.DC9_Port_Enable = 1;
+    Save_Settings(Settings_Path, Settings); // no unsaved settings to ask about
+    Form->show();
+    Message_Box_Request asked {};
+    Set_Message_Box_Hook([&asked](const Message_Box_Request& request) {
+        asked = request;
+        return request.Default_Answer; // Enter
+    });
+    Find<QAction>("Pop_Exit")->trigger();
+    Set_Message_Box_Hook({});
+    EXPECT_EQ(asked.Default_Answer, Box_Answer::No);
+    EXPECT_EQ(ends, 0) << "No keeps the receiver running";
+    EXPECT_TRUE(Form->isVisible());
+
+    // Offscreen, as a service: nothing asks and Exit ends the program.
+    const int boxes = Message_Box_Count();
+    Find<QAction>("Pop_Exit")->trigger();
+    EXPECT_EQ(Message_Box_Count(), boxes);
+    EXPECT_EQ(ends, 1);
+}
+
 TEST_F(Main_Shell_Test, The_Code_As_The_First_Six_Keys_Unlocks_The_Data_Log)
 {
     const int beeps = System_Beep_Count();
