@@ -359,6 +359,8 @@ bool Receiver_Port::Handle_Frame(Connection& connection, char* bytes, std::size_
         idle = settings.DC9_Conn_Timeout;
     } else if (reply == DC09_Reply::Nak) {
         Note_Time_Refused(peer, frame.Message_Time, receiver_time);
+    } else if (reply == DC09_Reply::Duh) {
+        Note_Refused(peer, outcome, frame.Kind, settings.DC9_AES_Mode);
     }
     if (connection.Open)
         table->Restart(connection.Slot, idle);

@@ -4,6 +4,7 @@
 #include "receiver/Accept_Guard.h"
 #include "receiver/DC09_Connection_Table.h"
 #include "receiver/DC09_Stream_Framer.h"
+#include "receiver/DC09_Frame.h"
 #include "receiver/Rate_Limited_Lines.h"
 
 #include <QObject>
@@ -95,6 +96,8 @@ private:
     void Note_Unrecognised(const Peer& peer);
     void Note_Time_Refused(const Peer& peer, std::int64_t message_time, std::int64_t receiver_time);
     void Note_Port_Trouble(std::string_view key, const QString& first_line);
+    // A message answered DUH: in red, with the reason, as a wrong key turns every communicator away.
+    void Note_Refused(const Peer& peer, DC09_Outcome outcome, DC09_Kind kind, std::uint8_t aes_mode);
     void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
 
@@ -126,6 +129,7 @@ private:
     Accept_Guard accept_guard;
     Rate_Limited_Lines unrecognised_lines;
     Rate_Limited_Lines time_lines;
+    Rate_Limited_Lines refused_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
     bool first_tick_done = false;
 };
