@@ -61,6 +61,19 @@ Station::Start_Result Station::Start()
     Create_Receiver();
     supervision = std::make_unique<Supervision_Timer>(*objects, object_changed);
     connect(supervision.get(), &Supervision_Timer::Objects_Changed, this, &Station::Objects_Changed);
+    connect(supervision.get(), &Supervision_Timer::Objects_Failed, this,
+        [this](const QStringList& accounts, int count) {
+            // An object fails once per time-out at most: a line per account, but one tick of a
+            // whole network going down names a few and counts the rest.
+            for (const QString& account : accounts)
+                log->Log_Message(
+                    "Object failed: " + account.toStdString() + " (nothing received within its time-out)",
+                    Log_Red);
+            if (count > accounts.size())
+                log->Log_Message(
+                    "Objects failed: " + std::to_string(count - accounts.size()) + " more", Log_Red);
+            emit Objects_Failed(count);
+        });
     supervision->Start();
     Create_Output_Side();
 

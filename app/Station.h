@@ -99,6 +99,8 @@ signals:
     // The monitoring thread saved new events, or marked some reported.
     void Events_Saved();
     void Objects_Changed();
+    // Objects failed their supervision in this tick (each also logged in red).
+    void Objects_Failed(int count);
     // The automation software answered the first line after an outage, or the TCP client
     // connected to it.
     void Link_Established();

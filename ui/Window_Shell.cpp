@@ -90,6 +90,7 @@ void Window_Shell::Wire_Station()
     connect(&station, &Station::Fault_Beep, this, [] { System_Beep(); });
     connect(&station, &Station::Events_Saved, events_window.get(), &TForm_Events::Refresh_Log_GridExecute);
     connect(&station, &Station::Link_Established, this, &Window_Shell::Play_Notification);
+    connect(&station, &Station::Objects_Failed, this, &Window_Shell::Play_Notification);
     connect(&station, &Station::Operator_Message, this,
         [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); });
     connect(&station, &Station::Output_Settings_Changed, window.get(), &TMain_Form::Refresh_Mon_OutExecute);
