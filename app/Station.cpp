@@ -8,6 +8,7 @@
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
+#include "output/Link_State.h"
 #include "output/Monitoring_Thread.h"
 #include "output/Output_Link.h"
 #include "output/Output_Serial.h"
@@ -240,4 +241,14 @@ void Station::End()
         store_gate.Reset();
     }
     log->Log_Message("Program closed");
+}
+
+bool Station::Receiver_Listening() const
+{
+    return receiver && receiver->Listening();
+}
+
+bool Station::Output_Link_Up() const
+{
+    return (link_state.load() & Link_Port_Up) != 0;
 }

@@ -69,6 +69,11 @@ public:
     Object_Table& Objects() { return *objects; }
     Supervision_Timer& Supervision() { return *supervision; }
 
+    // What the notification area shows: the receiver port listening, the automation software link
+    // up. Window thread.
+    bool Receiver_Listening() const;
+    bool Output_Link_Up() const;
+
     // The receiver's "Open" box changed: the port timer restarts its 1000 ms.
     void Receiver_Enable_Changed();
     // Either output "Open" box was clicked: the link acts within half a second.

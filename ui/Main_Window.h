@@ -69,6 +69,10 @@ public:
     // reachable. The check is replaceable for tests.
     void Enter_Background_Mode();
     std::function<bool()> System_Tray_Available;
+    // The notification-area icon's look and tooltip follow the program's state; a new fault shows
+    // a balloon.
+    void Show_Tray_State(const QIcon& icon, const QString& tooltip);
+    void Show_Fault_Balloon(const QString& text);
 
     // "Automation Software Interface" page, after the link changed the settings it shows.
     void Refresh_Mon_OutExecute();

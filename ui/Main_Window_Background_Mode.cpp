@@ -62,6 +62,18 @@ void TMain_Form::Enter_Background_Mode()
     TrayIcon1->showMessage(title, text, QSystemTrayIcon::Information, 5000);
 }
 
+void TMain_Form::Show_Tray_State(const QIcon& icon, const QString& tooltip)
+{
+    TrayIcon1->setIcon(icon);
+    TrayIcon1->setToolTip(tooltip);
+}
+
+void TMain_Form::Show_Fault_Balloon(const QString& text)
+{
+    if (TrayIcon1->isVisible())
+        TrayIcon1->showMessage(windowTitle(), text, QSystemTrayIcon::Warning, 10000);
+}
+
 void TMain_Form::TrayIcon1Click()
 {
     TrayIcon1->hide();

@@ -2,6 +2,7 @@
 
 #include "app/Station.h"
 #include "app/Virtual_Ports.h"
+#include "output/Output_Transport.h"
 #include "store/Supervision_Timer.h"
 #include "ui/Event_List_Window.h"
 #include "ui/Main_Window.h"
@@ -9,11 +10,13 @@
 #include "ui/Message_Box.h"
 #include "ui/Object_List_Window.h"
 #include "ui/Serial_Settings_Dialog.h"
+#include "ui/Tray_State.h"
 #include "ui/Velmor_Application.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -90,7 +93,16 @@ void Window_Shell::Wire_Station()
     connect(&station, &Station::Fault_Beep, this, [] { System_Beep(); });
     connect(&station, &Station::Events_Saved, events_window.get(), &TForm_Events::Refresh_Log_GridExecute);
     connect(&station, &Station::Link_Established, this, &Window_Shell::Play_Notification);
-    connect(&station, &Station::Objects_Failed, this, &Window_Shell::Play_Notification);
+    connect(&station, &Station::Objects_Failed, this, [this](int count) {
+        Play_Notification();
+        window->Show_Fault_Balloon(QString::number(count) + QStringLiteral(" object(s) failed"));
+    });
+    auto* tray_timer = new QTimer(this);
+    tray_timer->setObjectName(QStringLiteral("Timer_Tray_State"));
+    tray_timer->setInterval(1000);
+    connect(tray_timer, &QTimer::timeout, this, &Window_Shell::Update_Tray_State);
+    tray_timer->start();
+    Update_Tray_State();
     connect(&station, &Station::Operator_Message, this,
         [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); });
     connect(&station, &Station::Output_Settings_Changed, window.get(), &TMain_Form::Refresh_Mon_OutExecute);
@@ -159,6 +171,24 @@ void Window_Shell::Play_Notification()
         notification->setSource(QUrl::fromLocalFile(QStringLiteral("notify.wav")));
     }
     notification->play();
+}
+
+void Window_Shell::Update_Tray_State()
+{
+    const Settings_Record& settings = station.Settings();
+    Tray_State state;
+    state.Receiver_Enabled = settings.DC9_Port_Enable == 1;
+    state.Receiver_Listening = station.Receiver_Listening();
+    state.Output_Enabled = Transport_Of(settings) != Output_Transport::Closed;
+    state.Output_Up = station.Output_Link_Up();
+    state.Pending_Events = Count_Pending_Events(station.Events());
+    state.Failed_Objects = Count_Failed_Objects(station.Objects());
+    window->Show_Tray_State(Tray_Icon(state.Shown_Look()), state.Tooltip(window->windowTitle()));
+    // A balloon when a fault is there that was not there at the last look.
+    const QString faults = state.Shown_Look() == Tray_State::Look::Fault ? state.Fault_Text(false) : QString();
+    if (!faults.isEmpty() && faults != shown_faults)
+        window->Show_Fault_Balloon(faults);
+    shown_faults = faults;
 }
 
 void Window_Shell::Enter_Start_Mode(bool background_this_run)

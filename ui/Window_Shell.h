@@ -37,6 +37,8 @@ private:
     void Com_Ports_AvailableExecute();
     void VirtualPortsTool1Click();
     void Play_Notification();
+    // Once a second: the notification-area icon, its tooltip and a balloon for a new fault.
+    void Update_Tray_State();
     void Enter_Start_Mode(bool background_this_run);
 
     Station& station;
@@ -46,4 +48,5 @@ private:
     std::unique_ptr<TForm_Latest_Events> objects_window;
     TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it
     QSoundEffect* notification = nullptr;
+    QString shown_faults;
 };
