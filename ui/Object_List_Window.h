@@ -31,6 +31,7 @@ private:
     void Ask_Delete_Object(const QModelIndex& index);
     void Edit_TmrChange();
     void Edit_TmrExit();
+    void Close_Editor();
     void Menu_Delete_ObjectsClick();
     void Objects_Changed();
 
