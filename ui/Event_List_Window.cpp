@@ -22,8 +22,8 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
     , store(event_store)
     , model(static_cast<Event_List_Model*>(Grid->model()))
 {
-    Add_Menu_Action("Menu_Events_Export", QStringLiteral("Export"))->setEnabled(false);
-    QAction* clear = Add_Menu_Action("Clear1", QStringLiteral("Clear Events"));
+    Add_Menu_Action("Menu_Events_Export", QStringLiteral("E&xport"))->setEnabled(false);
+    QAction* clear = Add_Menu_Action("Clear1", QStringLiteral("&Clear Events"));
     connect(clear, &QAction::triggered, this, &TForm_Events::Clear1Click);
 
     Grid->setItemDelegate(new List_Cell_Delegate(

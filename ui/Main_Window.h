@@ -97,6 +97,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Create_Menu_Bar();
@@ -157,7 +158,7 @@ private:
     QWidget* TabSheet_Mon_Software;
     QCheckBox* CheckBox_Start_In_Background;
     QPushButton* BitBtn_Save;
-    QTextEdit* RichEdit_Log;
+    QTextEdit* RichEdit_Log = nullptr;
     QLabel* Status_Panel_0;
     QLabel* Status_Panel_1;
 

@@ -20,10 +20,10 @@ void TMain_Form::Create_Tray_Icon()
 {
     auto* PopupMenu_Tray = new QMenu(this);
     PopupMenu_Tray->setObjectName(QStringLiteral("PopupMenu_Tray"));
-    QAction* OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("Open SIA-IP Receiver"));
+    QAction* OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("&Open SIA-IP Receiver"));
     OpenSIAIPReceiver1->setObjectName(QStringLiteral("OpenSIAIPReceiver1"));
     PopupMenu_Tray->addSeparator();
-    QAction* Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("Exit"));
+    QAction* Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("E&xit"));
     Pop_Exit->setObjectName(QStringLiteral("Pop_Exit"));
     connect(OpenSIAIPReceiver1, &QAction::triggered, this, &TMain_Form::TrayIcon1Click);
     connect(Pop_Exit, &QAction::triggered, this, &TMain_Form::Pop_ExitClick);

@@ -54,7 +54,7 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     , model(static_cast<Object_List_Model*>(Grid->model()))
     , Image_Trash(Trash_Icon())
 {
-    QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("Delete all objects"));
+    QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("&Delete all objects"));
     connect(delete_all, &QAction::triggered, this, &TForm_Latest_Events::Menu_Delete_ObjectsClick);
 
     Grid->setItemDelegate(

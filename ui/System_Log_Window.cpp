@@ -26,7 +26,7 @@ TForm_Log::TForm_Log(Log_Writer& log_writer, QWidget* parent)
     Memo_Log->setLineWrapMode(QPlainTextEdit::NoWrap);
     setCentralWidget(Memo_Log);
 
-    Log_Menu_Clear = menuBar()->addAction(QStringLiteral("Clear"));
+    Log_Menu_Clear = menuBar()->addAction(QStringLiteral("&Clear"));
     Log_Menu_Clear->setObjectName(QStringLiteral("Log_Menu_Clear"));
     connect(Log_Menu_Clear, &QAction::triggered, this, &TForm_Log::Log_Menu_ClearClick);
 

@@ -176,7 +176,7 @@ TEST_F(Event_List_Window_Test, ColumnWidthsFollowTheWindowWidthAndTheScrollBar)
 TEST_F(Event_List_Window_Test, ExportStaysDisabled)
 {
     EXPECT_FALSE(Action("Menu_Events_Export")->isEnabled());
-    EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("Export"));
+    EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("E&xport"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Event List"));
 }
 

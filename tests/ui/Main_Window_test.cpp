@@ -45,7 +45,7 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Varnek SIA-IP Receiver"));
     EXPECT_EQ(Form->centralWidget()->height() + Form->statusBar()->height(), 472);
     EXPECT_EQ(Form->width(), 515);
-    EXPECT_EQ(Form->minimumSize(), Form->maximumSize());
+    EXPECT_EQ(Form->minimumSize(), Form->size()) << "the default size is the least";
 
     auto* pages = Find<QTabWidget>("PageControl_Receiver");
     EXPECT_EQ(pages->size(), QSize(497, 233));
@@ -63,9 +63,9 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
     for (QAction* action : Form->menuBar()->actions())
         menu << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(menu,
-        QStringList(
-            {QStringLiteral("Events"), QStringLiteral("System Log"), QStringLiteral("Virtual Serial Ports"),
-                QStringLiteral("Data Log"), QStringLiteral("-"), QStringLiteral("    Object List")}));
+        QStringList({QStringLiteral("&Events"), QStringLiteral("&System Log"),
+            QStringLiteral("&Virtual Serial Ports"), QStringLiteral("Data &Log"), QStringLiteral("-"),
+            QStringLiteral("    &Object List")}));
     EXPECT_FALSE(Find<QAction>("Meniu_Log")->isVisible());
     EXPECT_TRUE(Find<QAction>("ObjectList1")->font().bold());
 }
@@ -80,6 +80,17 @@ int Navy_Pixels(const QImage& image, QRect area)
             count += pixel.blue() >= 100 && pixel.blue() - pixel.red() > 60 && pixel.red() == pixel.green();
         }
     return count;
+}
+
+TEST_F(Main_Shell_Test, An_Enlarged_Window_Gives_The_Log_View_The_Room)
+{
+    Form->show();
+    auto* log = Find<QTextEdit>("RichEdit_Log");
+    const QSize before = log->size();
+    Form->resize(Form->width() + 200, Form->height() + 300);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log->size(), before + QSize(200, 300));
+    EXPECT_GT(log->viewport()->height() / log->fontMetrics().lineSpacing(), 13);
 }
 
 TEST_F(Main_Shell_Test, Tab_Captions_Are_Navy_And_Bold_Only_While_Active)
