@@ -46,9 +46,9 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
             if (!following)
                 return;
             // The event chosen: its slot, and the slot's generation, which any later event there changes.
-            const bool event = index.isValid() && index.row() < model->Event_Count();
-            followed_slot = event ? model->Slot_Of_Row(index.row()) : 0;
-            followed_generation = event ? store.Generation(followed_slot) : 0;
+            followed = index.isValid() && index.row() < model->Event_Count();
+            followed_slot = followed ? model->Slot_Of_Row(index.row()) : 0;
+            followed_generation = followed ? store.Generation(followed_slot) : 0;
         });
 
     Add_Status_Panel("StatusBar1_Panel_0", 0)->setFixedWidth(200);
@@ -68,14 +68,14 @@ int TForm_Events::Refresh_Model()
     const QModelIndex current = Grid->currentIndex();
     following = false;
     const int count = model->Refresh();
-    if (current.isValid() && followed_generation != 0) {
+    if (current.isValid() && followed) {
         const int row
             = store.Generation(followed_slot) == followed_generation ? model->Row_Of_Slot(followed_slot) : -1;
         if (row >= 0 && row != current.row())
             Grid->setCurrentIndex(model->index(row, current.column()));
         else if (row < 0) {
             Grid->clearSelection();
-            followed_generation = 0;
+            followed = false;
         }
     }
     following = true;
