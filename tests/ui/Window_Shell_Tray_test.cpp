@@ -18,25 +18,10 @@
 
 namespace {
 
-QWidget* Window(const char* name)
-{
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name))
-            return window;
-    return nullptr;
-}
-
 class Tray_Program_Test : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        qputenv("HOME", QByteArray::fromStdString(runner.Home()));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runner.Home()));
-        qunsetenv("XDG_DATA_HOME");
-        QApplication::setQuitOnLastWindowClosed(false);
-        Set_Message_Box_Hook({});
-    }
+    void SetUp() override { Use_Home_Folder(runner.Home()); }
 
     void TearDown() override
     {
@@ -46,7 +31,7 @@ protected:
 
     QString Tooltip()
     {
-        QWidget* main = Window("Main_Form");
+        QWidget* main = Top_Level_Window("Main_Form");
         auto* tray = main ? main->findChild<QSystemTrayIcon*>(QStringLiteral("TrayIcon1")) : nullptr;
         return tray ? tray->toolTip() : QString();
     }
@@ -85,7 +70,8 @@ TEST_F(Tray_Program_Test, TooltipFollowsTheStateInWords)
         << Tooltip().toStdString();
 
     // Offscreen the untick is not questioned.
-    auto* open = Window("Main_Form")->findChild<QCheckBox*>(QStringLiteral("CheckBox_DC9_Port_Enable"));
+    auto* open
+        = Top_Level_Window("Main_Form")->findChild<QCheckBox*>(QStringLiteral("CheckBox_DC9_Port_Enable"));
     ASSERT_NE(open, nullptr);
     open->setChecked(false);
     EXPECT_TRUE(Tooltip_Says(QStringLiteral("receiver closed"))) << Tooltip().toStdString();
