@@ -6,10 +6,15 @@
 #include "ui/Event_List_Model.h"
 #include "ui/List_Cell_Text.h"
 #include "ui/List_Grid.h"
+#include "ui/Message_Box.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPainter>
+#include <QSaveFile>
+
+#include <functional>
 
 namespace {
 
@@ -30,7 +35,8 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
     , store(event_store)
     , model(static_cast<Event_List_Model*>(Grid->model()))
 {
-    Add_Menu_Action("Menu_Events_Export", QStringLiteral("E&xport"))->setEnabled(false);
+    QAction* export_rows = Add_Menu_Action("Menu_Events_Export", QStringLiteral("E&xport"));
+    connect(export_rows, &QAction::triggered, this, &TForm_Events::Menu_Events_ExportClick);
     QAction* clear = Add_Menu_Action("Clear1", QStringLiteral("&Clear Events"));
     connect(clear, &QAction::triggered, this, &TForm_Events::Clear1Click);
 
@@ -112,6 +118,53 @@ void TForm_Events::Paint_Pending_Marker(QPainter* painter, const QRect& cell, co
         return;
     if (Status_Text(store.Slot(model->Slot_Of_Row(index.row()))) == "Pending")
         painter->fillRect(QRect(cell.left() + 1, cell.top() + 1, 5, cell.height() - 2), Pending_Marker);
+}
+
+namespace {
+
+// One CSV field: the cell's text without its padding, quoted when it holds a separator or a quote.
+QString Csv_Field(const QString& text)
+{
+    QString field = text.simplified();
+    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))) {
+        field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        field = QLatin1Char('"') + field + QLatin1Char('"');
+    }
+    return field;
+}
+
+} // namespace
+
+bool TForm_Events::Export_Rows(const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const int columns = model->columnCount();
+    const auto write_row = [&file, columns](const std::function<QString(int)>& cell) {
+        QStringList fields;
+        for (int column = 0; column < columns; ++column)
+            fields << Csv_Field(cell(column));
+        file.write((fields.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8());
+    };
+    write_row([](int column) { return Event_List_Header(column); });
+    for (int row = 0; row < model->Event_Count(); ++row)
+        write_row([this, row](int column) { return model->index(row, column).data().toString(); });
+    return file.commit();
+}
+
+void TForm_Events::Menu_Events_ExportClick()
+{
+    // Without a display there is nobody to choose a file (tests call Export_Rows with a path).
+    if (!Has_Real_Display())
+        return;
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Export"), QStringLiteral("events.csv"), QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!Export_Rows(path))
+        Message_Box(this, QStringLiteral("Cannot write file \"%1\".").arg(path), windowTitle(),
+            Box_Buttons::Ok, Box_Icon::Error);
 }
 
 void TForm_Events::Clear1Click()

@@ -20,10 +20,14 @@ public:
     TForm_Events(Event_Store& store, Ask_Operator ask, QWidget* parent = nullptr);
 
     void Refresh_Log_GridExecute();
+    // "Export": the shown rows, header first, as CSV in `path`; false (and nothing half written
+    // left as the file) when it cannot be written.
+    bool Export_Rows(const QString& path);
 
 private:
     int Refresh_Model() override;
     void Clear1Click();
+    void Menu_Events_ExportClick();
     // Row colours by the kind of report; a marker on a "Pending" event.
     std::pair<QColor, QColor> Row_Colours(int row, bool selected) const;
     void Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const;

@@ -86,13 +86,13 @@ Box_Answer Run_Modal_Box(QWidget* parent, const Message_Box_Request& request)
     }
 }
 
+} // namespace
+
 bool Has_Real_Display()
 {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
-
-} // namespace
 
 bool Operator_Can_Answer()
 {

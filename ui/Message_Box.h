@@ -38,6 +38,7 @@ bool Ask_Before_Destroying(
 // neither (the "offscreen" or "minimal" platform, a service) the questions that only guard against
 // a slip of the hand are not asked at all and the action goes ahead as asked.
 bool Operator_Can_Answer();
+bool Has_Real_Display();
 // Such a question, with No as the default: true when it need not be asked or was answered Yes.
 bool Operator_Confirms(QWidget* parent, const QString& text, const QString& title);
 

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 
 #include <algorithm>
@@ -227,11 +228,25 @@ TEST_F(Event_List_Window_Test, ColumnWidthsFollowTheWindowWidthAndTheScrollBar)
     EXPECT_EQ(Grid()->width(), 975);
 }
 
-TEST_F(Event_List_Window_Test, ExportStaysDisabled)
+TEST_F(Event_List_Window_Test, ExportWritesTheShownRowsAsCsv)
 {
-    EXPECT_FALSE(Action("Menu_Events_Export")->isEnabled());
+    Append("A1", "1130");
+    Append("B,2", "NULL", 37);
+    Show();
+    EXPECT_TRUE(Action("Menu_Events_Export")->isEnabled());
     EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("E&xport"));
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Event List"));
+    const QString path = QString::fromStdString(folder.File("events.csv"));
+    ASSERT_TRUE(form.Export_Rows(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << "the header and one line per shown row";
+    EXPECT_TRUE(
+        lines[0].startsWith(QStringLiteral("Time Received,Receiver Number,Line Number,Account Number")));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",\"B,2\",PING,"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",37,Not reportable"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral(",A1,1 130,"))) << lines[2].toStdString();
+    EXPECT_FALSE(form.Export_Rows(QString::fromStdString(folder.File("missing/events.csv"))));
 }
 
 } // namespace
