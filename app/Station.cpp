@@ -11,6 +11,7 @@
 #include "output/At_rec_thread.h"
 #include "output/Com_Ports.h"
 #include "output/Comm_Port.h"
+#include "output/Link_State.h"
 #include "output/Monitoring_Thread.h"
 #include "output/Output_Link.h"
 #include "output/Output_Serial.h"
@@ -68,6 +69,19 @@ Station::Start_Result Station::Start()
     Create_Receiver();
     supervision = std::make_unique<Supervision_Timer>(*objects, object_changed);
     connect(supervision.get(), &Supervision_Timer::Objects_Changed, this, &Station::Objects_Changed);
+    connect(supervision.get(), &Supervision_Timer::Objects_Failed, this,
+        [this](const QStringList& failed_accounts, int count) {
+            // An object fails once per time-out at most: a line per account, but one tick of a
+            // whole network going down names a few and counts the rest.
+            for (const QString& account : failed_accounts)
+                log->Log_Message(
+                    "Object failed: " + account.toStdString() + " (nothing received within its time-out)",
+                    Log_Red);
+            if (count > failed_accounts.size())
+                log->Log_Message(
+                    "Objects failed: " + std::to_string(count - failed_accounts.size()) + " more", Log_Red);
+            emit Objects_Failed(count);
+        });
     supervision->Start();
     Create_Output_Side();
 
@@ -277,4 +291,14 @@ void Station::End()
         store_gate.Reset();
     }
     log->Log_Message("Program closed");
+}
+
+bool Station::Receiver_Listening() const
+{
+    return receiver && receiver->Listening();
+}
+
+bool Station::Output_Link_Up() const
+{
+    return (link_state.load() & Link_Port_Up) != 0;
 }

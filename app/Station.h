@@ -78,6 +78,11 @@ public:
     // new alarms then get no answer from the receiver. Store_Full_Changed tells of each change.
     bool Store_Full() const;
 
+    // What the notification area shows: the receiver port listening, the automation software link
+    // up. Window thread.
+    bool Receiver_Listening() const;
+    bool Output_Link_Up() const;
+
     // The receiver's "Open" box changed: the port timer restarts its 1000 ms.
     void Receiver_Enable_Changed();
     // Either output "Open" box was clicked: the link acts within half a second.
@@ -109,6 +114,8 @@ signals:
     void Events_Saved();
     void Objects_Changed();
     void Store_Full_Changed(bool full);
+    // Objects failed their supervision in this tick (each also logged in red).
+    void Objects_Failed(int count);
     // The automation software answered the first line after an outage, or the TCP client
     // connected to it.
     void Link_Established();

@@ -13,6 +13,7 @@
 #include "output/Output_Tcp_Server.h"
 #include "output/Output_Transport.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QTimer>
 
@@ -23,6 +24,7 @@ constexpr int Tick_Ms = 1000;
 constexpr int Clicked_Tick_Ms = 500;
 constexpr std::int32_t Connect_Wait_Ticks = 30;
 constexpr std::int32_t Error_Wait_Ticks = 10;
+constexpr std::int64_t Link_Lost_Interval_Seconds = 60;
 
 QString Port_Text(std::int32_t port)
 {
@@ -57,6 +59,22 @@ Output_Link::~Output_Link() = default;
 void Output_Link::Log(const QString& text, Log_Colour colour)
 {
     links.Log.Log_Message(text.toStdString(), colour);
+}
+
+void Output_Link::Log_Link_Lost(const QString& text)
+{
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    if (link_lost_line_time != 0 && now - link_lost_line_time < Link_Lost_Interval_Seconds) {
+        ++links_lost_unlogged;
+        return;
+    }
+    QString line = text;
+    if (links_lost_unlogged != 0)
+        line += QStringLiteral(" (and ") + QString::number(links_lost_unlogged)
+            + QStringLiteral(" times before in the last minutes)");
+    links_lost_unlogged = 0;
+    link_lost_line_time = now;
+    Log(line, Log_Red);
 }
 
 void Output_Link::Start()
@@ -129,6 +147,7 @@ void Output_Link::Timer_OutTimer()
 void Output_Link::Tcp_Server_Tick()
 {
     tcp_client->Close();
+    client_connected = false;
     const std::int32_t port = links.Settings.Mon_Port;
     if (!tcp_server->Listening()) {
         Log(QStringLiteral("Opening automation software port ") + Port_Text(port));
@@ -146,9 +165,15 @@ void Output_Link::Tcp_Server_Tick()
         return;
     }
     const int connections = tcp_server->Connection_Count();
+    if (connections == 0 && server_connections != 0)
+        Log_Link_Lost(QStringLiteral("Automation software disconnected from port ") + Port_Text(port)
+            + QStringLiteral(". Events wait as \"Pending\"."));
+    server_connections = connections;
     if (connections == 0) {
         links.Link_State.store(0);
-        emit Status_Changed(QStringLiteral("Automation software port is open. Listenning..."));
+        // Alarms pile up unforwarded: said in so many words, not only "Listenning...".
+        emit Status_Changed(QStringLiteral(
+            "Automation software port is open. Listenning... No automation software connected."));
     } else {
         emit Status_Changed(QStringLiteral("Automation software: connected (") + QString::number(connections)
             + QStringLiteral(")."));
@@ -162,8 +187,11 @@ void Output_Link::Tcp_Server_Tick()
 void Output_Link::Tcp_Client_Tick()
 {
     tcp_server->Close();
+    server_connections = 0;
     const std::int32_t port = links.Settings.Mon_Port;
+    const QString address = QString::fromLatin1(Out_IP_Text(links.Settings));
     if (tcp_client->Connected()) {
+        client_connected = true;
         emit Status_Changed(QStringLiteral("Automation software server: connected."));
         // Whenever the port is up, not only from 0: a heartbeat answered while the connection was
         // being replaced can leave Link_Confirmed alone, and waiting for exactly 0 would then keep
@@ -173,9 +201,12 @@ void Output_Link::Tcp_Client_Tick()
             Log(QStringLiteral("Port ") + Port_Text(port) + QStringLiteral(" connected."));
         return;
     }
+    if (client_connected)
+        Log_Link_Lost(QStringLiteral("Automation software server disconnected. IP: ") + address
+            + QStringLiteral("  Port: ") + Port_Text(port));
+    client_connected = false;
     links.Link_State.store(0);
     emit Status_Changed(QStringLiteral("Automation software server: not connected."));
-    const QString address = QString::fromLatin1(Out_IP_Text(links.Settings));
     Log(QStringLiteral("Connecting to automation software server. IP: ") + address
         + QStringLiteral("  Port: ") + Port_Text(port));
     tcp_client->Abort_Attempt();
@@ -221,6 +252,9 @@ void Output_Link::Serial_Tick()
 
 void Output_Link::Closed_Tick()
 {
+    // Closed on purpose: no link is lost.
+    server_connections = 0;
+    client_connected = false;
     links.Link_State.store(0);
     if (serial->Is_Open()) {
         try {

@@ -75,6 +75,9 @@ private:
     void Closed_Tick();
     void Drop_Ended_Connections();
     void Log(const QString& text, Log_Colour colour = Log_Black);
+    // A lost automation software link, in red: one line a minute at most, the next one telling how
+    // many more were lost in between, so a flapping link cannot flood the log.
+    void Log_Link_Lost(const QString& text);
 
     Links links;
     QTimer* timer;
@@ -82,4 +85,8 @@ private:
     std::unique_ptr<Output_Tcp_Client> tcp_client;
     std::unique_ptr<Output_Serial> serial;
     std::int32_t reconnect_countdown = 0;
+    int server_connections = 0; // as seen at the last tick
+    bool client_connected = false; // as seen at the last tick
+    std::int64_t link_lost_line_time = 0; // steady seconds of the last line about a lost link
+    std::uint64_t links_lost_unlogged = 0;
 };

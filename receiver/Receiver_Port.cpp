@@ -371,6 +371,7 @@ bool Receiver_Port::Answer_Message(char* bytes, std::size_t size, Answer& answer
     // The header's account picks the cipher before anything is deciphered.
     answer.Choice = Account_Choice(accounts.get(), settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
     const DC09_Outcome outcome = DC09_Parse(bytes, size, answer.Choice.Chooser(), answer.Frame);
+    answer.Outcome = outcome;
     if (outcome == DC09_Outcome::Unrecognised)
         return false;
     // The window is measured on the clock the NAK carries, so the sender is told the time it is
@@ -389,9 +390,14 @@ std::int32_t Receiver_Port::Keep_Message(const Peer& peer, const Answer& answer)
     const DC09_Frame& frame = answer.Frame;
     if (answer.Reply == DC09_Reply::Nak)
         Note_Time_Refused(peer, frame.Message_Time, answer.Receiver_Time);
-    else if (answer.Reply != DC09_Reply::Ack && answer.Reply != DC09_Reply::Encrypted_Ack
-        && answer.Choice.Row != nullptr)
-        Note_Account_Refused(peer, frame, answer.Choice, answer.Reply);
+    else if (answer.Reply == DC09_Reply::Duh) {
+        // Refused by its account's row, or else for what it carries: one line, not both.
+        if (answer.Choice.Row != nullptr
+            && answer.Choice.Refused(answer.Reply, frame) != Account_Refusal::None)
+            Note_Account_Refused(peer, frame, answer.Choice, answer.Reply);
+        else
+            Note_Refused(peer, answer.Outcome, frame.Kind, answer.Choice.Aes_Mode);
+    }
     if (answer.Reply != DC09_Reply::Ack && answer.Reply != DC09_Reply::Encrypted_Ack)
         return DC09_Idle_Seconds;
     const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));

@@ -117,6 +117,7 @@ private:
     {
         Account_Choice Choice {nullptr, 0, nullptr}; // the cipher the header's account chose
         DC09_Frame Frame;
+        DC09_Outcome Outcome;
         DC09_Reply Reply;
         DC09_Message Message;
         std::int64_t Receiver_Time;
@@ -139,6 +140,8 @@ private:
     void Note_Account_Refused(
         const Peer& peer, const DC09_Frame& frame, const Account_Choice& choice, DC09_Reply reply);
     void Flush_Account_Lines(std::int64_t now_seconds);
+    // A message answered DUH: in red, with the reason, as a wrong key turns every communicator away.
+    void Note_Refused(const Peer& peer, DC09_Outcome outcome, DC09_Kind kind, std::uint8_t aes_mode);
     void Flush_Counted_Lines();
     void Log(const QString& text, Log_Colour colour = Log_Black);
     // Storing an accepted message and keeping the ring from losing alarms (Receiver_Port_Store.cpp).
@@ -180,6 +183,7 @@ private:
     Socket_Watch watch;
     Rate_Limited_Lines unrecognised_lines;
     Rate_Limited_Lines time_lines;
+    Rate_Limited_Lines refused_lines;
     Rate_Limited_Lines port_lines; // keyed by the kind of trouble, not by peer
     Rate_Limited_Lines account_lines; // keyed by the reason and the account
     std::shared_ptr<const Account_Table> accounts;

@@ -41,6 +41,24 @@ QString Time_Count_Line(std::string_view address, std::uint64_t count)
         + QStringLiteral(" from ") + From(address) + In_The_Last_Interval();
 }
 
+QString Refused_Count_Line(std::string_view address, std::uint64_t count)
+{
+    return QStringLiteral("Messages refused (DUH): ") + QString::number(count) + QStringLiteral(" from ")
+        + From(address) + In_The_Last_Interval();
+}
+
+QString Refusal_Reason(DC09_Outcome outcome, DC09_Kind kind, std::uint8_t aes_mode)
+{
+    if (outcome != DC09_Outcome::Rejected)
+        return QStringLiteral("a clear message while encryption is on");
+    if (kind == DC09_Kind::None)
+        return QStringLiteral("a message type the receiver does not take");
+    if (DC09_Is_Encrypted(kind))
+        return aes_mode == 0 ? QStringLiteral("an encrypted message while encryption is off")
+                             : QStringLiteral("not readable with the receiver's key (wrong key?)");
+    return QStringLiteral("content the receiver does not take");
+}
+
 QString Port_Count_Line(std::string_view key, std::uint64_t count)
 {
     const QString times = QString::number(count);
@@ -74,15 +92,29 @@ void Receiver_Port::Note_Time_Refused(const Peer& peer, std::int64_t message_tim
 {
     const std::uint64_t covered = time_lines.Note(peer.Text(), Now_Seconds());
     if (covered > 1) {
-        Log(Time_Count_Line(peer.Text(), covered));
+        Log(Time_Count_Line(peer.Text(), covered), Log_Red);
     } else if (covered == 1) {
         const QString offset = message_time == 0
             ? QStringLiteral("no time stamp")
             : QStringLiteral("time stamp ") + QString::number(message_time - receiver_time)
                 + QStringLiteral(" s from the receiver's clock");
         Log(QStringLiteral("Encrypted message refused for its time stamp from IP: ") + Text_Of(peer.Text())
-            + QStringLiteral(", port: ") + QString::number(peer.Port) + QStringLiteral(", ") + offset);
+                + QStringLiteral(", port: ") + QString::number(peer.Port) + QStringLiteral(", ") + offset,
+            Log_Red);
     }
+}
+
+void Receiver_Port::Note_Refused(
+    const Peer& peer, DC09_Outcome outcome, DC09_Kind kind, std::uint8_t aes_mode)
+{
+    const std::uint64_t covered = refused_lines.Note(peer.Text(), Now_Seconds());
+    if (covered == 1)
+        Log(QStringLiteral("Message refused (DUH) from IP: ") + Text_Of(peer.Text())
+                + QStringLiteral(", port: ") + QString::number(peer.Port) + QStringLiteral(", ")
+                + Refusal_Reason(outcome, kind, aes_mode),
+            Log_Red);
+    else if (covered > 1)
+        Log(Refused_Count_Line(peer.Text(), covered), Log_Red);
 }
 
 void Receiver_Port::Note_Port_Trouble(std::string_view key, const QString& first_line)
@@ -100,8 +132,12 @@ void Receiver_Port::Flush_Counted_Lines()
     unrecognised_lines.Flush(now, [this](std::string_view address, std::uint64_t count) {
         Log(Unrecognised_Count_Line(address, count));
     });
-    time_lines.Flush(
-        now, [this](std::string_view address, std::uint64_t count) { Log(Time_Count_Line(address, count)); });
+    refused_lines.Flush(now, [this](std::string_view address, std::uint64_t count) {
+        Log(Refused_Count_Line(address, count), Log_Red);
+    });
+    time_lines.Flush(now, [this](std::string_view address, std::uint64_t count) {
+        Log(Time_Count_Line(address, count), Log_Red);
+    });
     Flush_Account_Lines(now);
     long_account_lines.Flush(now, [](std::string_view, std::uint64_t) {});
     port_lines.Flush(now,

@@ -251,7 +251,7 @@ void Object_Table::Write_Unwritten_Locked()
     }
 }
 
-bool Object_Table::Supervision_Tick()
+bool Object_Table::Supervision_Tick(const std::function<void(const Object_Record& record)>& failed)
 {
     bool any_failed = false;
     std::lock_guard guard(lock);
@@ -271,6 +271,8 @@ bool Object_Table::Supervision_Tick()
             Write_Record_Locked(position);
             Set_Bits(record.Supervision_Flags, Flag_Report);
             any_failed = true;
+            if (failed)
+                failed(record);
         }
     }
     return any_failed;

@@ -65,7 +65,8 @@ public:
 
     // Once a second. True when an object failed in this tick. Also retries records whose write
     // failed, and notices an object file that was removed or replaced while open.
-    bool Supervision_Tick();
+    // `failed` (when given) sees each object that failed in this tick, under the table's lock.
+    bool Supervision_Tick(const std::function<void(const Object_Record& record)>& failed = {});
 
     // Minutes above Max_Ping_Timeout are taken as Max_Ping_Timeout.
     void Set_Ping_Timeout(std::uint32_t position, std::uint32_t minutes);

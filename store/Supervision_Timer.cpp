@@ -1,11 +1,13 @@
 #include "store/Supervision_Timer.h"
 
 #include "base/Sync_Events.h"
+#include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 
 #include <QTimer>
 
-Supervision_Timer::Supervision_Timer(Object_Table& object_table, Auto_Reset_Event& object_changed, QObject* parent)
+Supervision_Timer::Supervision_Timer(
+    Object_Table& object_table, Auto_Reset_Event& object_changed, QObject* parent)
     : QObject(parent)
     , table(object_table)
     , changed(object_changed)
@@ -47,7 +49,16 @@ bool Supervision_Timer::Delete_All_Objects()
 
 void Supervision_Timer::Timer_Ping_UpdateTimer()
 {
-    const bool failed = table.Supervision_Tick();
+    int failures = 0;
+    QStringList accounts;
+    const bool failed = table.Supervision_Tick([&failures, &accounts](const Object_Record& record) {
+        if (++failures <= Failed_Accounts_Named) {
+            const std::string_view account = Fixed_Text(record.Account_Number);
+            accounts.push_back(QString::fromLatin1(account.data(), static_cast<qsizetype>(account.size())));
+        }
+    });
     if (changed.Try_Take() || failed)
         emit Objects_Changed();
+    if (failures != 0)
+        emit Objects_Failed(accounts, failures);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 class Auto_Reset_Event;
 class Object_Table;
@@ -29,8 +30,13 @@ public:
     // One tick, as the timer runs it.
     void Timer_Ping_UpdateTimer();
 
+    // How many failed accounts one tick names; the rest are only counted.
+    static constexpr int Failed_Accounts_Named = 10;
+
 signals:
     void Objects_Changed();
+    // Objects failed in this tick: `count` of them, the first accounts named in `accounts`.
+    void Objects_Failed(const QStringList& accounts, int count);
 
 private:
     Object_Table& table;

@@ -25,10 +25,10 @@ TForm_Log_Test::TForm_Log_Test(QWidget* parent)
     Memo_Log_Test->setReadOnly(true);
     setCentralWidget(Memo_Log_Test);
 
-    Meniu_Log_Save = menuBar()->addAction(QStringLiteral("Save"));
+    Meniu_Log_Save = menuBar()->addAction(QStringLiteral("&Save"));
     Meniu_Log_Save->setObjectName(QStringLiteral("Meniu_Log_Save"));
     connect(Meniu_Log_Save, &QAction::triggered, this, &TForm_Log_Test::Meniu_Log_SaveClick);
-    Clear1 = menuBar()->addAction(QStringLiteral("Clear"));
+    Clear1 = menuBar()->addAction(QStringLiteral("&Clear"));
     Clear1->setObjectName(QStringLiteral("Clear1"));
     connect(Clear1, &QAction::triggered, this, &TForm_Log_Test::Clear1Click);
 

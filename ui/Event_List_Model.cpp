@@ -26,3 +26,14 @@ int Event_List_Model::Refresh()
     Show_Rows(used);
     return count;
 }
+
+std::uint32_t Event_List_Model::Slot_Of_Row(int row) const
+{
+    return Event_Slot_Of_Row(next_slot, row);
+}
+
+int Event_List_Model::Row_Of_Slot(std::uint32_t slot) const
+{
+    const int row = static_cast<int>((next_slot + 2 * Event_Slot_Count - 1 - slot) % Event_Slot_Count);
+    return row < count ? row : -1;
+}

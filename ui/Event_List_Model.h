@@ -17,6 +17,10 @@ public:
     // Reads Next_Slot and counts the used slots; returns the count.
     int Refresh();
     int Event_Count() const { return count; }
+    // The slot a row shows, and the row that shows a slot (-1 when none does), as of the last
+    // refresh.
+    std::uint32_t Slot_Of_Row(int row) const;
+    int Row_Of_Slot(std::uint32_t slot) const;
 
 private:
     QString Cell_Text(int row, int column) const override;

@@ -1,12 +1,20 @@
 #include "ui/Event_List_Window.h"
 
 #include "store/Event_Store.h"
+#include "store/Fixed_Text.h"
+#include "ui/Event_Kind.h"
 #include "ui/Event_List_Model.h"
 #include "ui/List_Cell_Text.h"
 #include "ui/List_Grid.h"
+#include "ui/Message_Box.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <functional>
 
 namespace {
 
@@ -14,6 +22,11 @@ namespace {
 // column widths, count caption.
 const List_Window::Shape Events_Shape {"Form_Events", "Event List", "StringGrid_Events", true, {874, 511},
     {800, 200}, 25, Event_Column_Width, "Events received: "};
+const QColor Alarm_Back(255, 190, 190);
+const QColor Restore_Back(200, 240, 200);
+const QColor Trouble_Back(255, 230, 160);
+const QColor Link_Test_Fore(128, 128, 128);
+const QColor Pending_Marker(255, 140, 0);
 
 } // namespace
 
@@ -22,18 +35,27 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
     , store(event_store)
     , model(static_cast<Event_List_Model*>(Grid->model()))
 {
-    Add_Menu_Action("Menu_Events_Export", QStringLiteral("Export"))->setEnabled(false);
-    QAction* clear = Add_Menu_Action("Clear1", QStringLiteral("Clear Events"));
+    QAction* export_rows = Add_Menu_Action("Menu_Events_Export", QStringLiteral("E&xport"));
+    connect(export_rows, &QAction::triggered, this, &TForm_Events::Menu_Events_ExportClick);
+    QAction* clear = Add_Menu_Action("Clear1", QStringLiteral("&Clear Events"));
     connect(clear, &QAction::triggered, this, &TForm_Events::Clear1Click);
 
-    Grid->setItemDelegate(new List_Cell_Delegate(
-        [this](int, bool selected) {
-            const QPalette& colours = Grid->palette();
-            return selected
-                ? std::pair {colours.color(QPalette::HighlightedText), colours.color(QPalette::Highlight)}
-                : std::pair {colours.color(QPalette::Text), colours.color(QPalette::Base)};
-        },
-        {}, Grid));
+    Grid->setItemDelegate(
+        new List_Cell_Delegate([this](int row, bool selected) { return Row_Colours(row, selected); },
+            [this](QPainter* painter, const QRect& cell, const QModelIndex& index) {
+                Paint_Pending_Marker(painter, cell, index);
+            },
+            Grid));
+
+    connect(
+        Grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+            if (!following)
+                return;
+            // The event chosen: its slot, and the slot's generation, which any later event there changes.
+            followed = index.isValid() && index.row() < model->Event_Count();
+            followed_slot = followed ? model->Slot_Of_Row(index.row()) : 0;
+            followed_generation = followed ? store.Generation(followed_slot) : 0;
+        });
 
     Add_Status_Panel("StatusBar1_Panel_0", 0)->setFixedWidth(200);
     Add_Status_Panel("StatusBar1_Panel_1", 1)->setMinimumWidth(50);
@@ -47,7 +69,102 @@ void TForm_Events::Refresh_Log_GridExecute()
 
 int TForm_Events::Refresh_Model()
 {
-    return model->Refresh();
+    // The selection stays on its event while new ones push the rows down; an event that left the
+    // ring (its slot written again) takes the selection with it.
+    const QModelIndex current = Grid->currentIndex();
+    following = false;
+    const int count = model->Refresh();
+    if (current.isValid() && followed) {
+        const int row
+            = store.Generation(followed_slot) == followed_generation ? model->Row_Of_Slot(followed_slot) : -1;
+        if (row >= 0 && row != current.row())
+            Grid->setCurrentIndex(model->index(row, current.column()));
+        else if (row < 0) {
+            Grid->clearSelection();
+            followed = false;
+        }
+    }
+    following = true;
+    return count;
+}
+
+std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) const
+{
+    const QPalette& colours = Grid->palette();
+    if (selected)
+        return {colours.color(QPalette::HighlightedText), colours.color(QPalette::Highlight)};
+    const QColor text = colours.color(QPalette::Text);
+    if (row >= model->Event_Count())
+        return {text, colours.color(QPalette::Base)};
+    switch (Event_Kind_Of(Fixed_Text(store.Slot(model->Slot_Of_Row(row)).Qualifier_Event))) {
+    case Event_Kind::Alarm:
+        return {text, Alarm_Back};
+    case Event_Kind::Restore:
+        return {text, Restore_Back};
+    case Event_Kind::Trouble:
+        return {text, Trouble_Back};
+    case Event_Kind::Link_Test:
+        return {Link_Test_Fore, colours.color(QPalette::Base)};
+    case Event_Kind::Other:
+        break;
+    }
+    return {text, colours.color(QPalette::Base)};
+}
+
+void TForm_Events::Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const
+{
+    // "Pending": not yet taken by the automation software. An orange bar at the status cell's left.
+    if (index.column() != Event_List_Columns - 1 || index.row() >= model->Event_Count())
+        return;
+    if (Status_Text(store.Slot(model->Slot_Of_Row(index.row()))) == "Pending")
+        painter->fillRect(QRect(cell.left() + 1, cell.top() + 1, 5, cell.height() - 2), Pending_Marker);
+}
+
+namespace {
+
+// One CSV field: the cell's text without its padding, quoted when it holds a separator or a quote.
+QString Csv_Field(const QString& text)
+{
+    QString field = text.simplified();
+    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))) {
+        field.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        field = QLatin1Char('"') + field + QLatin1Char('"');
+    }
+    return field;
+}
+
+} // namespace
+
+bool TForm_Events::Export_Rows(const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const int columns = model->columnCount();
+    const auto write_row = [&file, columns](const std::function<QString(int)>& cell) {
+        QStringList fields;
+        for (int column = 0; column < columns; ++column)
+            fields << Csv_Field(cell(column));
+        file.write((fields.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8());
+    };
+    write_row([](int column) { return Event_List_Header(column); });
+    for (int row = 0; row < model->Event_Count(); ++row)
+        write_row([this, row](int column) { return model->index(row, column).data().toString(); });
+    return file.commit();
+}
+
+void TForm_Events::Menu_Events_ExportClick()
+{
+    // Without a display there is nobody to choose a file (tests call Export_Rows with a path).
+    if (!Has_Real_Display())
+        return;
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Export"), QStringLiteral("events.csv"), QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!Export_Rows(path))
+        Message_Box(this, QStringLiteral("Cannot write file \"%1\".").arg(path), windowTitle(),
+            Box_Buttons::Ok, Box_Icon::Error);
 }
 
 void TForm_Events::Clear1Click()

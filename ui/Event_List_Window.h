@@ -2,7 +2,13 @@
 
 #include "ui/List_Window.h"
 
+#include <QColor>
+#include <QModelIndex>
+
+#include <utility>
+
 class Event_List_Model;
+class QPainter;
 class Event_Store;
 
 // "Event List": every stored event with its status towards the automation software, and the one
@@ -14,11 +20,23 @@ public:
     TForm_Events(Event_Store& store, Ask_Operator ask, QWidget* parent = nullptr);
 
     void Refresh_Log_GridExecute();
+    // "Export": the shown rows, header first, as CSV in `path`; false (and nothing half written
+    // left as the file) when it cannot be written.
+    bool Export_Rows(const QString& path);
 
 private:
     int Refresh_Model() override;
     void Clear1Click();
+    void Menu_Events_ExportClick();
+    // Row colours by the kind of report; a marker on a "Pending" event.
+    std::pair<QColor, QColor> Row_Colours(int row, bool selected) const;
+    void Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
     Event_Store& store;
     Event_List_Model* model;
+    // The selected event, followed across refreshes.
+    bool followed = false;
+    std::uint32_t followed_slot = 0;
+    std::uint32_t followed_generation = 0;
+    bool following = true; // false while a refresh moves the current cell
 };

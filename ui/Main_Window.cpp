@@ -84,7 +84,9 @@ TMain_Form::TMain_Form(
     connect(Data_Log_Window.get(), &TForm_Log_Test::Collecting_Changed, this,
         &TMain_Form::Data_Log_Collecting_Changed);
 
-    setFixedSize(Client_Width, menuBar()->sizeHint().height() + Client_Height);
+    // The default size is the least; a larger window gives the log view the room.
+    resize(Client_Width, menuBar()->sizeHint().height() + Client_Height);
+    setMinimumSize(size());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -106,18 +108,18 @@ void TMain_Form::Create_Menu_Bar()
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    QAction* Meniu_Events = add("Meniu_Events", QStringLiteral("Events"));
-    QAction* ViewSystemLogs1 = add("ViewSystemLogs1", QStringLiteral("System Log"));
-    QAction* VirtualPortsTool1 = add("VirtualPortsTool1", QStringLiteral("Virtual Serial Ports"));
-    Meniu_Log = add("Meniu_Log", QStringLiteral("Data Log"));
+    QAction* Meniu_Events = add("Meniu_Events", QStringLiteral("&Events"));
+    QAction* ViewSystemLogs1 = add("ViewSystemLogs1", QStringLiteral("&System Log"));
+    QAction* VirtualPortsTool1 = add("VirtualPortsTool1", QStringLiteral("&Virtual Serial Ports"));
+    Meniu_Log = add("Meniu_Log", QStringLiteral("Data &Log"));
     Meniu_Log->setVisible(false);
     bar->addSeparator();
-    QAction* ObjectList1 = add("ObjectList1", QStringLiteral("    Object List"));
+    QAction* ObjectList1 = add("ObjectList1", QStringLiteral("    &Object List"));
     QFont bold = ObjectList1->font();
     bold.setBold(true);
     ObjectList1->setFont(bold);
     ObjectList1->setToolTip(QStringLiteral("Object List"));
-    QAction* Accounts1 = add("Accounts1", QStringLiteral("Accounts"));
+    QAction* Accounts1 = add("Accounts1", QStringLiteral("&Accounts"));
     // The default item is drawn bold; a menu bar ignores the font of its actions.
     auto* style = new Default_Menu_Item_Style(ObjectList1->text());
     style->setParent(this);
@@ -247,6 +249,13 @@ void TMain_Form::Set_Start_In_Background_Box(bool checked)
 {
     const QSignalBlocker quiet(CheckBox_Start_In_Background);
     CheckBox_Start_In_Background->setChecked(checked);
+}
+
+void TMain_Form::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const QSize grown = size() - minimumSize();
+    RichEdit_Log->setGeometry(9, 251, 497 + grown.width(), 191 + grown.height());
 }
 
 void TMain_Form::Set_Receiver_Status(const QString& text)

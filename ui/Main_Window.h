@@ -3,6 +3,7 @@
 #include "app/Data_Log_Key_Ring.h"
 #include "base/Log_Writer.h"
 #include "base/Settings_Record.h"
+#include "output/Output_Transport.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -69,6 +70,10 @@ public:
     // reachable. The check is replaceable for tests.
     void Enter_Background_Mode();
     std::function<bool()> System_Tray_Available;
+    // The notification-area icon's look and tooltip follow the program's state; a new fault shows
+    // a balloon.
+    void Show_Tray_State(const QIcon& icon, const QString& tooltip);
+    void Show_Fault_Balloon(const QString& text);
 
     // "Automation Software Interface" page, after the link changed the settings it shows.
     void Refresh_Mon_OutExecute();
@@ -93,6 +98,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Create_Menu_Bar();
@@ -126,6 +132,8 @@ private:
     void CheckBox_Show_AES_PasswordClick();
 
     // "Automation Software Interface" page.
+    // Unticking the box of the open transport asks first; No ticks it again.
+    bool Output_Close_Confirmed(QCheckBox* box, Output_Transport transport);
     void CheckBox_Mon_Port_Open_TCPClick();
     void CheckBox_Mon_Port_Open_SerialClick();
     void RadioButton_Mon_ServerClick();
@@ -152,7 +160,7 @@ private:
     QWidget* TabSheet_Mon_Software;
     QCheckBox* CheckBox_Start_In_Background;
     QPushButton* BitBtn_Save;
-    QTextEdit* RichEdit_Log;
+    QTextEdit* RichEdit_Log = nullptr;
     QLabel* Status_Panel_0;
     QLabel* Status_Panel_1;
 

@@ -1,6 +1,7 @@
 #include "ui/Main_Window.h"
 
 #include "base/Settings_File.h"
+#include "output/Output_Transport.h"
 #include "ui/Main_Window_Look.h"
 #include "ui/Message_Box.h"
 #include "ui/System_Log_Window.h"
@@ -19,10 +20,10 @@ void TMain_Form::Create_Tray_Icon()
 {
     auto* PopupMenu_Tray = new QMenu(this);
     PopupMenu_Tray->setObjectName(QStringLiteral("PopupMenu_Tray"));
-    QAction* OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("Open SIA-IP Receiver"));
+    QAction* OpenSIAIPReceiver1 = PopupMenu_Tray->addAction(QStringLiteral("&Open SIA-IP Receiver"));
     OpenSIAIPReceiver1->setObjectName(QStringLiteral("OpenSIAIPReceiver1"));
     PopupMenu_Tray->addSeparator();
-    QAction* Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("Exit"));
+    QAction* Pop_Exit = PopupMenu_Tray->addAction(QStringLiteral("E&xit"));
     Pop_Exit->setObjectName(QStringLiteral("Pop_Exit"));
     connect(OpenSIAIPReceiver1, &QAction::triggered, this, &TMain_Form::TrayIcon1Click);
     connect(Pop_Exit, &QAction::triggered, this, &TMain_Form::Pop_ExitClick);
@@ -61,6 +62,18 @@ void TMain_Form::Enter_Background_Mode()
     TrayIcon1->showMessage(title, text, QSystemTrayIcon::Information, 5000);
 }
 
+void TMain_Form::Show_Tray_State(const QIcon& icon, const QString& tooltip)
+{
+    TrayIcon1->setIcon(icon);
+    TrayIcon1->setToolTip(tooltip);
+}
+
+void TMain_Form::Show_Fault_Balloon(const QString& text)
+{
+    if (TrayIcon1->isVisible())
+        TrayIcon1->showMessage(windowTitle(), text, QSystemTrayIcon::Warning, 10000);
+}
+
 void TMain_Form::TrayIcon1Click()
 {
     TrayIcon1->hide();
@@ -72,6 +85,11 @@ void TMain_Form::TrayIcon1Click()
 
 void TMain_Form::Pop_ExitClick()
 {
+    const bool working = Record.DC9_Port_Enable == 1 || Transport_Of(Record) != Output_Transport::Closed;
+    if (working
+        && !Operator_Confirms(
+            this, QStringLiteral("Exit? Alarms are no longer received or forwarded."), windowTitle()))
+        return;
     Exit_Was_Requested = true;
     close();
 }

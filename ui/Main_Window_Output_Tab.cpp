@@ -9,6 +9,7 @@
 #include "base/Settings_File.h"
 #include "output/Output_Transport.h"
 #include "ui/Main_Window_Look.h"
+#include "ui/Message_Box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -117,8 +118,23 @@ void TMain_Form::Connect_Mon_Software_Page()
     });
 }
 
+bool TMain_Form::Output_Close_Confirmed(QCheckBox* box, Output_Transport transport)
+{
+    if (box->isChecked() || Transport_Of(Record) != transport
+        || Operator_Confirms(this,
+            QStringLiteral("Close the automation software port? Events wait as \"Pending\" until it is "
+                           "opened again."),
+            windowTitle()))
+        return true;
+    const QSignalBlocker quiet(box);
+    box->setChecked(true);
+    return false;
+}
+
 void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 {
+    if (!Output_Close_Confirmed(CheckBox_Mon_Port_Open_TCP, Output_Transport::Tcp))
+        return;
     Set_Transport(
         Record, CheckBox_Mon_Port_Open_TCP->isChecked() ? Output_Transport::Tcp : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)
@@ -128,6 +144,8 @@ void TMain_Form::CheckBox_Mon_Port_Open_TCPClick()
 
 void TMain_Form::CheckBox_Mon_Port_Open_SerialClick()
 {
+    if (!Output_Close_Confirmed(CheckBox_Mon_Port_Open_Serial, Output_Transport::Serial))
+        return;
     Set_Transport(Record,
         CheckBox_Mon_Port_Open_Serial->isChecked() ? Output_Transport::Serial : Output_Transport::Closed);
     if (Hooks.Out_Port_Open_Clicked)

@@ -17,6 +17,9 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // The key is single-byte text: one character is one key byte.
@@ -118,6 +121,14 @@ void TMain_Form::Connect_Receiver_Page()
 
 void TMain_Form::CheckBox_DC9_Port_EnableClick()
 {
+    if (!CheckBox_DC9_Port_Enable->isChecked() && Record.DC9_Port_Enable == 1
+        && !Operator_Confirms(this,
+            QStringLiteral("Close the receiver port? Communicators cannot report until it is opened again."),
+            windowTitle())) {
+        const QSignalBlocker quiet(CheckBox_DC9_Port_Enable);
+        CheckBox_DC9_Port_Enable->setChecked(true);
+        return;
+    }
     if (Hooks.Receiver_Enable_Clicked)
         Hooks.Receiver_Enable_Clicked();
     Record.DC9_Port_Enable = CheckBox_DC9_Port_Enable->isChecked() ? 1 : 0;
@@ -169,6 +180,8 @@ void TMain_Form::LabeledEdit_DC9_Encoding_KeyChange()
     if (!RadioButton_Aes_Key_Hex->isChecked()) {
         Key_From_Text(Record.DC9_Encoding_Key, {bytes.constData(), static_cast<std::size_t>(bytes.size())});
     } else {
+        // The digits in the edit are the whole key: a key typed over a longer one keeps nothing of it.
+        std::fill(std::begin(Record.DC9_Encoding_Key), std::end(Record.DC9_Encoding_Key), std::uint8_t {0});
         const std::size_t taken = Key_From_Hex(
             Record.DC9_Encoding_Key, {bytes.constData(), static_cast<std::size_t>(bytes.size())}, key_length);
         if (taken < static_cast<std::size_t>(bytes.size())) {
@@ -247,12 +260,12 @@ void TMain_Form::Refresh_ReceiverExecute()
     Show_Key();
     CheckBox_Time_Synch->setChecked(Record.Time_Synch == 1);
 
-    // The receiver's settings are fixed while its port is open.
+    // The port's own settings are fixed while it is open. The key is not: the receiver answers
+    // every message with the key in the settings, which is the key shown, so it can change while
+    // communicators report, and saving it keeps the port open.
     const bool editable = Record.DC9_Port_Enable != 1;
-    QWidget* const controls[] = {LabeledEdit_DC9_Port, CheckBox_DC9_Udp, LabeledEdit_DC9_Conn_Timeout,
-        LabeledEdit_DC9_Encoding_Key, RadioButton_DC9_AES_Off, RadioButton_DC9_AES_128,
-        RadioButton_DC9_AES_192, RadioButton_DC9_AES_256, RadioButton_Aes_Key_Hex, RadioButton_Aes_Key_Text,
-        CheckBox_Show_AES_Password, CheckBox_Time_Synch};
+    QWidget* const controls[]
+        = {LabeledEdit_DC9_Port, CheckBox_DC9_Udp, LabeledEdit_DC9_Conn_Timeout, CheckBox_Time_Synch};
     for (QWidget* control : controls)
         Set_Usable(control, editable);
     Check_Settings_Changed();

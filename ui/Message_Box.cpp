@@ -28,12 +28,6 @@ Box_Answer First_Button(Box_Buttons buttons)
     return Box_Answer::Ok;
 }
 
-bool Has_Real_Display()
-{
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-}
-
 QMessageBox::StandardButton To_Button(Box_Answer answer)
 {
     switch (answer) {
@@ -93,6 +87,35 @@ Box_Answer Run_Modal_Box(QWidget* parent, const Message_Box_Request& request)
 }
 
 } // namespace
+
+bool Has_Real_Display()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+bool Operator_Can_Answer()
+{
+    return Has_Real_Display() || Box_Hook || Next_Answer;
+}
+
+bool Operator_Confirms(QWidget* parent, const QString& text, const QString& title)
+{
+    return !Operator_Can_Answer()
+        || Message_Box(parent, text, title, Box_Buttons::Yes_No, Box_Icon::Question, Box_Answer::No)
+        == Box_Answer::Yes;
+}
+
+bool Ask_Before_Destroying(
+    QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons)
+{
+    const bool yes_no = buttons == Question_Buttons::Yes_No;
+    const Box_Answer yes = yes_no ? Box_Answer::Yes : Box_Answer::Ok;
+    const Box_Answer no = yes_no ? Box_Answer::No : Box_Answer::Cancel;
+    return Message_Box(parent, text, title, yes_no ? Box_Buttons::Yes_No : Box_Buttons::Ok_Cancel,
+               Box_Icon::Question, no)
+        == yes;
+}
 
 Box_Answer Message_Box(
     QWidget* parent, const QString& text, const QString& title, Box_Buttons buttons, Box_Icon icon)

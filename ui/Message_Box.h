@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Operator_Question.h"
+
 #include <QString>
 #include <functional>
 
@@ -26,6 +28,19 @@ Box_Answer Message_Box(QWidget* parent, const QString& text, const QString& titl
     Box_Buttons buttons = Box_Buttons::Ok, Box_Icon icon = Box_Icon::None);
 Box_Answer Message_Box(QWidget* parent, const QString& text, const QString& title, Box_Buttons buttons,
     Box_Icon icon, Box_Answer default_answer);
+
+// The list windows' questions, each about destroying something: a question box whose default (the
+// answer to a plain Enter) is No or Cancel. True for OK or Yes.
+bool Ask_Before_Destroying(
+    QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons);
+
+// Whether someone can answer a box: a real display, or a test hook answering for the operator. With
+// neither (the "offscreen" or "minimal" platform, a service) the questions that only guard against
+// a slip of the hand are not asked at all and the action goes ahead as asked.
+bool Operator_Can_Answer();
+bool Has_Real_Display();
+// Such a question, with No as the default: true when it need not be asked or was answered Yes.
+bool Operator_Confirms(QWidget* parent, const QString& text, const QString& title);
 
 // Test hooks. A hook answers every box in place of the operator until it is reset; a next answer
 // answers only the next box and takes precedence over the hook.

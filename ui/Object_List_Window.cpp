@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -24,7 +25,6 @@ const List_Window::Shape Objects_Shape {"Form_Latest_Events", "Object List", "St
     false, {777, 366}, {600, 200}, 15, Object_Column_Width, "Number of objects: "};
 const QColor Failed_Back(255, 0, 0);
 const QColor Failed_Selected_Fore(255, 255, 0);
-const QColor Selected_Back(250, 250, 250);
 
 } // namespace
 
@@ -54,7 +54,7 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     , model(static_cast<Object_List_Model*>(Grid->model()))
     , Image_Trash(Trash_Icon())
 {
-    QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("Delete all objects"));
+    QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("&Delete all objects"));
     connect(delete_all, &QAction::triggered, this, &TForm_Latest_Events::Menu_Delete_ObjectsClick);
 
     Grid->setItemDelegate(
@@ -71,17 +71,28 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     connect(Grid, &List_Grid::Current_Cell_Pressed, this, [this](const QModelIndex& index) {
         StringGrid_Latest_EventsSelectCell(index.column(), index.row() + 1);
     });
+    // Deleting takes a deliberate act on the trash icon: a click, or the Delete key on it. Moving the
+    // current cell there (Tab, End, an arrow key) only moves it.
+    connect(Grid, &QAbstractItemView::clicked, this, &TForm_Latest_Events::Ask_Delete_Object);
+    Grid->installEventFilter(this);
     connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, &TForm_Latest_Events::Place_Editor);
 
     Edit_Tmr = new QLineEdit(Grid->viewport());
     Edit_Tmr->setObjectName(QStringLiteral("Edit_Tmr"));
-    // Digits only: every change is stored at once, so no other character may reach the text.
+    // Digits only, stored on Enter or when the editor loses the focus; Escape keeps the old value.
     Edit_Tmr->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,10}")), Edit_Tmr));
-    Edit_Tmr->setFrame(false);
+    Edit_Tmr->setFrame(true);
+    auto* unit = new QLabel(QStringLiteral("min"), Edit_Tmr);
+    unit->setObjectName(QStringLiteral("Edit_Tmr_Unit"));
+    unit->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Edit_Tmr->setTextMargins(0, 0, unit->sizeHint().width() + 2, 0);
     Edit_Tmr->hide();
     Edit_Tmr->installEventFilter(this);
-    connect(Edit_Tmr, &QLineEdit::textChanged, this, &TForm_Latest_Events::Edit_TmrChange);
+    connect(Edit_Tmr, &QLineEdit::returnPressed, this, [this] {
+        Edit_TmrChange();
+        Close_Editor();
+    });
 
     Add_Status_Panel("StatusBar1_Panel_0", 1)->setMinimumWidth(50);
     Place_On_Screen();
@@ -102,7 +113,10 @@ std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selecte
         && (table.Supervision_Flags(static_cast<std::uint32_t>(row)) & Flag_Failed) != 0;
     if (failed)
         return {selected ? Failed_Selected_Fore : colours.color(QPalette::HighlightedText), Failed_Back};
-    return {colours.color(QPalette::Text), selected ? Selected_Back : colours.color(QPalette::Base)};
+    // The selection in the platform's highlight, plainly visible against the white rows.
+    if (selected)
+        return {colours.color(QPalette::HighlightedText), colours.color(QPalette::Highlight)};
+    return {colours.color(QPalette::Text), colours.color(QPalette::Base)};
 }
 
 void TForm_Latest_Events::Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const
@@ -119,8 +133,26 @@ void TForm_Latest_Events::showEvent(QShowEvent* event)
 
 bool TForm_Latest_Events::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Edit_Tmr && event->type() == QEvent::FocusOut)
+    if (watched == Edit_Tmr && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        Close_Editor(); // nothing stored
+        return true;
+    }
+    if (watched == Edit_Tmr && event->type() == QEvent::Resize) {
+        auto* unit = Edit_Tmr->findChild<QLabel*>(QStringLiteral("Edit_Tmr_Unit"));
+        const QSize size = unit->sizeHint();
+        unit->setGeometry(Edit_Tmr->width() - size.width() - 3, (Edit_Tmr->height() - size.height()) / 2,
+            size.width(), size.height());
+    }
+    if (watched == Edit_Tmr && event->type() == QEvent::FocusOut && Edit_Tmr->isVisible()) {
+        Edit_TmrChange();
         Edit_TmrExit();
+    }
+    if (watched == Grid && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        Ask_Delete_Object(Grid->currentIndex());
+        return true;
+    }
     return List_Window::eventFilter(watched, event);
 }
 
@@ -162,14 +194,18 @@ void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row
             Edit_Tmr->setText(
                 QString::number(table.Object(static_cast<std::uint32_t>(position)).Ping_Timeout));
         }
-        Edit_TmrChange();
         Edit_Tmr->show();
         Place_Editor();
         Edit_Tmr->setFocus();
         return;
     }
     Edit_Tmr->hide();
-    if (column != Object_Trash_Column || !Has_Object(position))
+}
+
+void TForm_Latest_Events::Ask_Delete_Object(const QModelIndex& index)
+{
+    const int position = index.row();
+    if (!index.isValid() || index.column() != Object_Trash_Column || !Has_Object(position))
         return;
     const QString account = Object_Cell_Text(table.Object(static_cast<std::uint32_t>(position)), 1);
     if (!Confirm(QStringLiteral("Delete object  ") + account + QStringLiteral(" ?"), main_caption,
@@ -196,6 +232,14 @@ void TForm_Latest_Events::Edit_TmrExit()
     Refresh_ID_List_GridExecute();
 }
 
+void TForm_Latest_Events::Close_Editor()
+{
+    // Hidden first, so the focus leaving it stores nothing more.
+    Edit_Tmr->hide();
+    Grid->setFocus();
+    Refresh_ID_List_GridExecute();
+}
+
 void TForm_Latest_Events::Menu_Delete_ObjectsClick()
 {
     if (!Confirm(QStringLiteral("     Are you sure you want to delete all objects?"), main_caption,
@@ -208,8 +252,10 @@ void TForm_Latest_Events::Menu_Delete_ObjectsClick()
 
 void TForm_Latest_Events::Objects_Changed()
 {
-    // The operator is editing a time-out: the table is not rebuilt under the editor, and closing
-    // the editor rebuilds it.
+    // The operator is editing a time-out: the rows are not rebuilt under the editor (closing it
+    // rebuilds them), but the shown rows are painted again, so a failure turns red at once.
     if (Edit_Tmr->isHidden())
         Refresh_ID_List_GridExecute();
+    else
+        Grid->viewport()->update();
 }

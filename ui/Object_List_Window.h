@@ -28,8 +28,10 @@ private:
     int Refresh_Model() override;
     void Grid_Adjusted() override;
     void StringGrid_Latest_EventsSelectCell(int column, int row);
+    void Ask_Delete_Object(const QModelIndex& index);
     void Edit_TmrChange();
     void Edit_TmrExit();
+    void Close_Editor();
     void Menu_Delete_ObjectsClick();
     void Objects_Changed();
 

@@ -26,7 +26,7 @@ TForm_Log::TForm_Log(Log_Writer& log_writer, QWidget* parent)
     Memo_Log->setLineWrapMode(QPlainTextEdit::NoWrap);
     setCentralWidget(Memo_Log);
 
-    Log_Menu_Clear = menuBar()->addAction(QStringLiteral("Clear"));
+    Log_Menu_Clear = menuBar()->addAction(QStringLiteral("&Clear"));
     Log_Menu_Clear->setObjectName(QStringLiteral("Log_Menu_Clear"));
     connect(Log_Menu_Clear, &QAction::triggered, this, &TForm_Log::Log_Menu_ClearClick);
 
@@ -60,10 +60,8 @@ void TForm_Log::Reload()
 
 void TForm_Log::Log_Menu_ClearClick()
 {
-    const Box_Answer answer
-        = Message_Box(this, QStringLiteral("     Are you sure you want to delete log records?"),
-            QStringLiteral("Clear Log Records"), Box_Buttons::Ok_Cancel, Box_Icon::Question);
-    if (answer != Box_Answer::Ok)
+    if (!Ask_Before_Destroying(this, QStringLiteral("     Are you sure you want to delete log records?"),
+            QStringLiteral("Clear Log Records"), Question_Buttons::Ok_Cancel))
         return;
     Writer.Clear_Current_Log_File();
     Reload();

@@ -2,6 +2,7 @@
 
 #include "app/Station.h"
 #include "app/Virtual_Ports.h"
+#include "output/Output_Transport.h"
 #include "store/Supervision_Timer.h"
 #include "ui/Accounts_Window.h"
 #include "ui/Event_List_Window.h"
@@ -10,25 +11,18 @@
 #include "ui/Message_Box.h"
 #include "ui/Object_List_Window.h"
 #include "ui/Serial_Settings_Dialog.h"
+#include "ui/Tray_State.h"
 #include "ui/Velmor_Application.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSoundEffect>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
 
 const QString Program_Caption = QStringLiteral("Varnek SIA-IP Receiver");
-
-bool Ask_With_Message_Box(
-    QWidget* parent, const QString& text, const QString& title, Question_Buttons buttons)
-{
-    const bool yes_no = buttons == Question_Buttons::Yes_No;
-    const Box_Answer answer = Message_Box(
-        parent, text, title, yes_no ? Box_Buttons::Yes_No : Box_Buttons::Ok_Cancel, Box_Icon::Question);
-    return answer == (yes_no ? Box_Answer::Yes : Box_Answer::Ok);
-}
 
 void Bring_Forward(QWidget* window)
 {
@@ -101,6 +95,16 @@ void Window_Shell::Wire_Station()
     connect(&station, &Station::Fault_Beep, this, [] { System_Beep(); });
     connect(&station, &Station::Events_Saved, events_window.get(), &TForm_Events::Refresh_Log_GridExecute);
     connect(&station, &Station::Link_Established, this, &Window_Shell::Play_Notification);
+    connect(&station, &Station::Objects_Failed, this, [this](int count) {
+        Play_Notification();
+        window->Show_Fault_Balloon(QString::number(count) + QStringLiteral(" object(s) failed"));
+    });
+    auto* tray_timer = new QTimer(this);
+    tray_timer->setObjectName(QStringLiteral("Timer_Tray_State"));
+    tray_timer->setInterval(1000);
+    connect(tray_timer, &QTimer::timeout, this, &Window_Shell::Update_Tray_State);
+    tray_timer->start();
+    Update_Tray_State();
     connect(&station, &Station::Operator_Message, this,
         [this](const QString& text) { Message_Box(window.get(), text, window->windowTitle()); });
     connect(&station, &Station::Output_Settings_Changed, window.get(), &TMain_Form::Refresh_Mon_OutExecute);
@@ -108,9 +112,9 @@ void Window_Shell::Wire_Station()
 
 void Window_Shell::Create_Store_Windows()
 {
-    events_window = std::make_unique<TForm_Events>(station.Events(), Ask_With_Message_Box);
+    events_window = std::make_unique<TForm_Events>(station.Events(), Ask_Before_Destroying);
     objects_window = std::make_unique<TForm_Latest_Events>(
-        station.Objects(), station.Supervision(), Ask_With_Message_Box, window->windowTitle());
+        station.Objects(), station.Supervision(), Ask_Before_Destroying, window->windowTitle());
     for (QWidget* list :
         {static_cast<QWidget*>(events_window.get()), static_cast<QWidget*>(objects_window.get())})
         list->setWindowIcon(Program_Icon());
@@ -176,6 +180,26 @@ void Window_Shell::Play_Notification()
         notification->setSource(QUrl::fromLocalFile(QStringLiteral("notify.wav")));
     }
     notification->play();
+}
+
+void Window_Shell::Update_Tray_State()
+{
+    const Settings_Record& settings = station.Settings();
+    Tray_State state;
+    state.Receiver_Enabled = settings.DC9_Port_Enable == 1;
+    state.Receiver_Listening = station.Receiver_Listening();
+    state.Output_Enabled = Transport_Of(settings) != Output_Transport::Closed;
+    state.Output_Up = station.Output_Link_Up();
+    state.Pending_Events = Count_Pending_Events(station.Events());
+    state.Failed_Objects = Count_Failed_Objects(station.Objects());
+    state.Store_Full = station.Store_Full();
+    window->Show_Tray_State(Tray_Icon(state.Shown_Look()), state.Tooltip(window->windowTitle()));
+    // A balloon when a fault is there that was not there at the last look.
+    const QString faults
+        = state.Shown_Look() == Tray_State::Look::Fault ? state.Fault_Text(false) : QString();
+    if (!faults.isEmpty() && faults != shown_faults)
+        window->Show_Fault_Balloon(faults);
+    shown_faults = faults;
 }
 
 void Window_Shell::Enter_Start_Mode(bool background_this_run)

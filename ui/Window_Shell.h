@@ -38,6 +38,8 @@ private:
     void Com_Ports_AvailableExecute();
     void VirtualPortsTool1Click();
     void Play_Notification();
+    // Once a second: the notification-area icon, its tooltip and a balloon for a new fault.
+    void Update_Tray_State();
     void Enter_Start_Mode(bool background_this_run);
 
     Station& station;
@@ -48,4 +50,5 @@ private:
     std::unique_ptr<Accounts_Window> accounts_window;
     TForm_Com_Settings* com_settings = nullptr; // a child of the window, which deletes it
     QSoundEffect* notification = nullptr;
+    QString shown_faults;
 };

@@ -20,10 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <future>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -228,6 +230,40 @@ TEST_F(Output_Link_Server_Test, ClosedConnectionIsLetGoAtTheNextTickAndThenThere
     ASSERT_TRUE(Pump_Until([&] { return link.Server_Connection_Count() == 0; }, 3000));
     EXPECT_EQ(link_state.load() & Link_Port_Up, 0u);
     link.Stop();
+}
+
+TEST_F(Output_Link_Server_Test, ADropLogsOneRedLineAMinuteAndTheStatusSaysNobodyIsConnected)
+{
+    std::vector<std::pair<std::string, Log_Colour>> lines;
+    const auto sink = log.Attach_Sink(
+        [&lines](const std::string& line, Log_Colour colour) { lines.emplace_back(line, colour); });
+    QSignalSpy status(&link, &Output_Link::Status_Changed);
+    link.Start();
+    const auto red_lines = [&lines] {
+        return std::count_if(
+            lines.begin(), lines.end(), [](const auto& line) { return line.second == Log_Red; });
+    };
+    for (int drop = 0; drop < 2; ++drop) {
+        QTcpSocket automation;
+        ASSERT_TRUE(Connect(automation));
+        link.Open_Clicked();
+        ASSERT_TRUE(Pump_Until([&] { return link.Server_Connection_Count() == 1; }, 3000));
+        ASSERT_TRUE(Pump_Until([&] { return (link_state.load() & Link_Port_Up) != 0; }, 3000));
+        automation.abort();
+        link.Open_Clicked();
+        ASSERT_TRUE(Pump_Until([&] { return (link_state.load() & Link_Port_Up) == 0; }, 3000));
+    }
+    log.Detach_Sink(sink);
+    link.Stop();
+    EXPECT_EQ(red_lines(), 1) << "the second drop within the minute is only counted";
+    const auto dropped
+        = std::find_if(lines.begin(), lines.end(), [](const auto& line) { return line.second == Log_Red; });
+    ASSERT_NE(dropped, lines.end());
+    EXPECT_NE(dropped->first.find("Automation software disconnected from port"), std::string::npos)
+        << dropped->first;
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_EQ(status.last().at(0).toString(),
+        QStringLiteral("Automation software port is open. Listenning... No automation software connected."));
 }
 
 // The transport byte as stored: anything but 1 and 2 is a closed transport, on the timer too.

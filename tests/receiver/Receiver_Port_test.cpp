@@ -3,6 +3,7 @@
 #include "base/Log_Writer.h"
 #include "base/Settings_File.h"
 #include "base/Sync_Events.h"
+#include "tests/support/DC09_Test_Frames.h"
 #include "tests/support/Pump_Until.h"
 #include "tests/support/Test_Stores.h"
 
@@ -14,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -69,6 +73,38 @@ TEST_F(Receiver_Port_Test, FirstTickComesOnceAndTheStatusFollowsThePort)
     EXPECT_FALSE(port.Listening());
     EXPECT_EQ(first.count(), 1);
     port.Stop();
+}
+
+// A wrong key or mode turns every message away with DUH: one red line per peer a minute says why.
+TEST_F(Receiver_Port_Test, RefusedMessagesLogOneRedLineWithTheReason)
+{
+    settings.DC9_AES_Mode = 3;
+    port.Start();
+    ASSERT_TRUE(Pump_Until([&] { return port.Listening(); }, 4000));
+    std::vector<std::pair<std::string, Log_Colour>> lines;
+    const Log_Writer::Sink_Id sink = log.Attach_Sink(
+        [&](const std::string& line, Log_Colour colour) { lines.emplace_back(line, colour); });
+    QTcpSocket communicator;
+    ASSERT_TRUE(Connect(communicator));
+    const std::string frame = Build_Clear_Frame(Test_Message {});
+    QByteArray replies;
+    for (int message = 0; message < 3; ++message) {
+        communicator.write(frame.data(), static_cast<qint64>(frame.size()));
+        ASSERT_TRUE(Pump_Until(
+            [&] {
+                replies += communicator.readAll();
+                return replies.count("DUH") == message + 1;
+            },
+            3000));
+    }
+    log.Detach_Sink(sink);
+    port.Stop();
+    ASSERT_EQ(lines.size(), 1u) << "the later refusals are counted, not logged";
+    EXPECT_EQ(lines[0].second, Log_Red);
+    EXPECT_NE(lines[0].first.find("Message refused (DUH) from IP: 127.0.0.1"), std::string::npos)
+        << lines[0].first;
+    EXPECT_NE(lines[0].first.find("a clear message while encryption is on"), std::string::npos)
+        << lines[0].first;
 }
 
 // Raw traffic is formatted and emitted only while someone wants it: an empty line, then the

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -43,6 +44,23 @@ TEST_F(Supervision_Timer_Test, RunsEverySecondFromStartToStop)
     EXPECT_EQ(Timer()->interval(), 1000);
     supervision.Stop();
     EXPECT_FALSE(supervision.Active());
+}
+
+TEST_F(Supervision_Timer_Test, Failed_Objects_Are_Named_Once_And_A_Flood_Only_Counted)
+{
+    QSignalSpy failed(&supervision, &Supervision_Timer::Objects_Failed);
+    const int objects_added = Supervision_Timer::Failed_Accounts_Named + 3;
+    for (int i = 0; i < objects_added; ++i) {
+        Add_Object("A" + std::to_string(i));
+        objects.Set_Ping_Timeout(static_cast<std::uint32_t>(i), 1);
+    }
+    for (int tick = 0; tick < 61; ++tick)
+        supervision.Timer_Ping_UpdateTimer();
+    ASSERT_EQ(failed.count(), 1) << "one tick failed them all, and only once";
+    const QStringList accounts = failed.at(0).at(0).toStringList();
+    EXPECT_EQ(failed.at(0).at(1).toInt(), objects_added);
+    ASSERT_EQ(accounts.size(), Supervision_Timer::Failed_Accounts_Named);
+    EXPECT_EQ(accounts.front(), QStringLiteral("A0"));
 }
 
 TEST_F(Supervision_Timer_Test, A_Stored_Message_Is_Reported_Once_And_Taken)

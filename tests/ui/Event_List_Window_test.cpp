@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -36,6 +38,59 @@ protected:
 
     TForm_Events form {events, Operator()};
 };
+
+TEST_F(Event_List_Window_Test, TheSelectionFollowsItsEventAsNewOnesArrive)
+{
+    Append("A0");
+    Append("A1");
+    Append("A2");
+    Show();
+    List_Grid* grid = Grid();
+    grid->setCurrentIndex(Model()->index(1, 3));
+    ASSERT_EQ(Cell(1, 3), QStringLiteral(" A1"));
+
+    Append("A3");
+    Append("A4");
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(grid->currentIndex().row(), 3) << "two new rows above it";
+    EXPECT_EQ(Cell(grid->currentIndex().row(), 3), QStringLiteral(" A1"));
+    EXPECT_TRUE(grid->selectionModel()->isRowSelected(3, {}));
+    EXPECT_FALSE(grid->selectionModel()->isRowSelected(1, {})) << "the highlight did not slide";
+
+    // Once its slot is written again the event is gone, and so is the selection.
+    for (int i = 5; i < 4100; ++i)
+        Append("A" + std::to_string(i));
+    form.Refresh_Log_GridExecute();
+    EXPECT_FALSE(grid->selectionModel()->hasSelection());
+}
+
+TEST_F(Event_List_Window_Test, RowsAreColouredByTheKindOfReport)
+{
+    Append("A0", "1130"); // burglary alarm
+    Append("A1", "3130"); // its restore
+    Append("A2", "1301"); // AC loss: a trouble
+    Append("A3", "NULL"); // link test
+    Append("A4", "1401"); // opening
+    Show();
+    const QColor base = Grid()->palette().color(QPalette::Base);
+    const auto back = [this](int row) { return Cell_Image(Grid(), row, 1).pixelColor(1, 8); };
+    EXPECT_EQ(back(4), QColor(255, 190, 190)) << "alarm";
+    EXPECT_EQ(back(3), QColor(200, 240, 200)) << "restore";
+    EXPECT_EQ(back(2), QColor(255, 230, 160)) << "trouble";
+    EXPECT_EQ(back(1), base) << "link test: grey text on white";
+    const auto darkest = [this](int row) {
+        const QImage cell = Cell_Image(Grid(), row, 3);
+        int least = 255;
+        for (int y = 0; y < cell.height(); ++y)
+            for (int x = 0; x < cell.width(); ++x)
+                least = std::min(least, qGray(cell.pixel(x, y)));
+        return least;
+    };
+    EXPECT_GT(darkest(1), 90) << "the link test's text is grey";
+    EXPECT_LT(darkest(0), 90) << "other text is black";
+    EXPECT_EQ(back(0), base) << "an opening is no alarm";
+    EXPECT_NE(back(4), back(3)) << "an alarm does not look like its restore";
+}
 
 TEST_F(Event_List_Window_Test, NewestEventComesFirstBeforeAndAfterTheRingWraps)
 {
@@ -184,11 +239,25 @@ TEST_F(Event_List_Window_Test, ColumnWidthsFollowTheWindowWidthAndTheScrollBar)
     EXPECT_EQ(Grid()->width(), 975);
 }
 
-TEST_F(Event_List_Window_Test, ExportStaysDisabled)
+TEST_F(Event_List_Window_Test, ExportWritesTheShownRowsAsCsv)
 {
-    EXPECT_FALSE(Action("Menu_Events_Export")->isEnabled());
-    EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("Export"));
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Event List"));
+    Append("A1", "1130");
+    Append("B,2", "NULL", 37);
+    Show();
+    EXPECT_TRUE(Action("Menu_Events_Export")->isEnabled());
+    EXPECT_EQ(Action("Menu_Events_Export")->text(), QStringLiteral("E&xport"));
+    const QString path = QString::fromStdString(folder.File("events.csv"));
+    ASSERT_TRUE(form.Export_Rows(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << "the header and one line per shown row";
+    EXPECT_TRUE(
+        lines[0].startsWith(QStringLiteral("Time Received,Receiver Number,Line Number,Account Number")));
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",\"B,2\",PING,"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",37,Not reportable"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral(",A1,1 130,"))) << lines[2].toStdString();
+    EXPECT_FALSE(form.Export_Rows(QString::fromStdString(folder.File("missing/events.csv"))));
 }
 
 } // namespace

@@ -4,9 +4,34 @@
 // shell over it. The windows are found among the top-level widgets by their object names.
 
 #include "app/Station.h"
+#include "ui/Message_Box.h"
 #include "ui/Window_Shell.h"
 
+#include <QApplication>
+#include <QWidget>
+
 #include <memory>
+#include <string>
+
+// The program's data below `home`, as a fresh user's; no window closing ends the event loop, and
+// no test's message box hook is left over.
+inline void Use_Home_Folder(const std::string& home)
+{
+    qputenv("HOME", QByteArray::fromStdString(home));
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(home));
+    qunsetenv("XDG_DATA_HOME");
+    QApplication::setQuitOnLastWindowClosed(false);
+    Set_Message_Box_Hook({});
+}
+
+// A top-level window by its object name; null when there is none.
+inline QWidget* Top_Level_Window(const char* name)
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(name))
+            return window;
+    return nullptr;
+}
 
 struct In_Process_Program
 {

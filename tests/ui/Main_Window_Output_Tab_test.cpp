@@ -58,6 +58,16 @@ TEST_F(Output_Page_Test, TCP_Open_Locks_The_Transport_Settings)
         EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
     EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
 
+    // Where someone can answer, unticking asks first and Enter (No) keeps the link open.
+    Set_Message_Box_Hook([](const Message_Box_Request& request) { return request.Default_Answer; });
+    QTest::mouseClick(tcp, Qt::LeftButton);
+    Set_Message_Box_Hook({});
+    EXPECT_EQ(Last_Message_Box().Default_Answer, Box_Answer::No);
+    EXPECT_TRUE(tcp->isChecked());
+    EXPECT_EQ(Transport_Of(Settings), Output_Transport::Tcp);
+    EXPECT_EQ(Open_Clicks, 1);
+
+    // Offscreen nobody is asked.
     QTest::mouseClick(tcp, Qt::LeftButton);
     EXPECT_EQ(Transport_Of(Settings), Output_Transport::Closed);
     EXPECT_TRUE(Find<QCheckBox>("CheckBox_Mon_Port_Open_Serial")->isEnabled());

@@ -111,15 +111,16 @@ TEST_F(Receiver_Page_Test, A_Time_Out_That_Is_No_Number_Keeps_The_Previous_Value
     EXPECT_EQ(Settings.DC9_Conn_Timeout, 45);
 }
 
-TEST_F(Receiver_Page_Test, An_Open_Port_Locks_The_Receiver_Settings)
+TEST_F(Receiver_Page_Test, An_Open_Port_Locks_Its_Own_Settings_But_Not_The_Key)
 {
     int timer_resets = 0;
     Form->Hooks.Receiver_Enable_Clicked = [&timer_resets] { ++timer_resets; };
     Form->show();
-    const char* const locked[] = {"LabeledEdit_DC9_Port", "LabeledEdit_DC9_Conn_Timeout",
-        "LabeledEdit_DC9_Encoding_Key", "RadioButton_DC9_AES_Off", "RadioButton_DC9_AES_128",
-        "RadioButton_DC9_AES_192", "RadioButton_DC9_AES_256", "RadioButton_Aes_Key_Hex",
-        "RadioButton_Aes_Key_Text", "CheckBox_Show_AES_Password", "CheckBox_Time_Synch"};
+    const char* const locked[]
+        = {"LabeledEdit_DC9_Port", "LabeledEdit_DC9_Conn_Timeout", "CheckBox_Time_Synch"};
+    const char* const key_controls[] = {"LabeledEdit_DC9_Encoding_Key", "RadioButton_DC9_AES_Off",
+        "RadioButton_DC9_AES_128", "RadioButton_DC9_AES_192", "RadioButton_DC9_AES_256",
+        "RadioButton_Aes_Key_Hex", "RadioButton_Aes_Key_Text", "CheckBox_Show_AES_Password"};
 
     auto* open = Find<QCheckBox>("CheckBox_DC9_Port_Enable");
     QTest::mouseClick(open, Qt::LeftButton);
@@ -128,14 +129,49 @@ TEST_F(Receiver_Page_Test, An_Open_Port_Locks_The_Receiver_Settings)
     EXPECT_TRUE(open->isEnabled());
     for (const char* name : locked)
         EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
-    EXPECT_TRUE(Find<QPushButton>("BitBtn_Save")->isEnabled());
+    for (const char* name : key_controls)
+        EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
 
+    // A new key while the port is open is the key in force at once, and saving keeps the port open.
+    Find<QRadioButton>("RadioButton_DC9_AES_128")->click();
+    Retype(Find<QLineEdit>("LabeledEdit_DC9_Encoding_Key"), QStringLiteral("ABCDEFGHIJKLMNOP"));
+    EXPECT_EQ(std::memcmp(Settings.DC9_Encoding_Key, "ABCDEFGHIJKLMNOP", 16), 0);
+    Set_Next_Message_Box_Answer(Box_Answer::Yes);
+    QTest::mouseClick(Find<QPushButton>("BitBtn_Save"), Qt::LeftButton);
+    EXPECT_EQ(File_Settings().DC9_Port_Enable, 1);
+    EXPECT_EQ(std::memcmp(File_Settings().DC9_Encoding_Key, "ABCDEFGHIJKLMNOP", 16), 0);
+
+    // Offscreen nobody is asked: unticking closes the port as before.
+    const int boxes = Message_Box_Count();
     QTest::mouseClick(open, Qt::LeftButton);
+    EXPECT_EQ(Message_Box_Count(), boxes);
     EXPECT_EQ(Settings.DC9_Port_Enable, 0);
     EXPECT_EQ(timer_resets, 2);
     for (const char* name : locked)
         EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
-    EXPECT_FALSE(Find<QPushButton>("BitBtn_Save")->isEnabled());
+}
+
+TEST_F(Receiver_Page_Test, Unticking_An_Open_Port_Asks_And_No_Keeps_It_Open)
+{
+    Settings.DC9_Port_Enable = 1;
+    Form->show();
+    auto* open = Find<QCheckBox>("CheckBox_DC9_Port_Enable");
+    Message_Box_Request asked {};
+    Set_Message_Box_Hook([&asked](const Message_Box_Request& request) {
+        asked = request;
+        return request.Default_Answer; // Enter
+    });
+    QTest::mouseClick(open, Qt::LeftButton);
+    Set_Message_Box_Hook({});
+    EXPECT_EQ(asked.Buttons, Box_Buttons::Yes_No);
+    EXPECT_EQ(asked.Default_Answer, Box_Answer::No);
+    EXPECT_TRUE(open->isChecked());
+    EXPECT_EQ(Settings.DC9_Port_Enable, 1);
+
+    Set_Next_Message_Box_Answer(Box_Answer::Yes);
+    QTest::mouseClick(open, Qt::LeftButton);
+    EXPECT_FALSE(open->isChecked());
+    EXPECT_EQ(Settings.DC9_Port_Enable, 0);
 }
 
 TEST_F(Receiver_Page_Test, A_Saved_Open_State_Is_Shown_Locked)
@@ -200,7 +236,7 @@ TEST_F(Receiver_Page_Test, Hex_Entry_Refuses_A_Non_Hex_Digit_With_A_Beep)
     EXPECT_EQ(Settings.DC9_Encoding_Key[1], 0xF2);
 }
 
-TEST_F(Receiver_Page_Test, Deleting_The_Last_Two_Hex_Digits_Keeps_The_Last_Byte)
+TEST_F(Receiver_Page_Test, A_Hex_Key_Typed_Over_A_Longer_One_Replaces_It_Whole)
 {
     for (std::size_t i = 0; i < 16; ++i)
         Settings.DC9_Encoding_Key[i] = static_cast<std::uint8_t>(0x10 + i);
@@ -216,8 +252,12 @@ TEST_F(Receiver_Page_Test, Deleting_The_Last_Two_Hex_Digits_Keeps_The_Last_Byte)
     QTest::keyClick(key, Qt::Key_Backspace);
     QTest::keyClick(key, Qt::Key_Backspace);
     EXPECT_EQ(key->text().size(), 30);
-    EXPECT_EQ(Settings.DC9_Encoding_Key[15], 0x5A);
+    EXPECT_EQ(Settings.DC9_Encoding_Key[15], 0x00) << "the byte no longer shown is no longer in force";
     EXPECT_EQ(Settings.DC9_Encoding_Key[14], 0x1E);
+
+    Retype(key, QStringLiteral("ab"));
+    EXPECT_EQ(Settings.DC9_Encoding_Key[0], 0xAB);
+    EXPECT_TRUE(Key_Zero_From(Settings, 1));
 }
 
 TEST_F(Receiver_Page_Test, AES_256_To_AES_128_In_Text_Shows_The_Shorter_Key_And_Keeps_Its_Bytes)

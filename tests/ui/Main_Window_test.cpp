@@ -45,7 +45,7 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
     EXPECT_EQ(Form->windowTitle(), QStringLiteral("Varnek SIA-IP Receiver"));
     EXPECT_EQ(Form->centralWidget()->height() + Form->statusBar()->height(), 472);
     EXPECT_EQ(Form->width(), 515);
-    EXPECT_EQ(Form->minimumSize(), Form->maximumSize());
+    EXPECT_EQ(Form->minimumSize(), Form->size()) << "the default size is the least";
 
     auto* pages = Find<QTabWidget>("PageControl_Receiver");
     EXPECT_EQ(pages->size(), QSize(497, 233));
@@ -63,9 +63,9 @@ TEST_F(Main_Shell_Test, Layout_Names_And_Captions)
     for (QAction* action : Form->menuBar()->actions())
         menu << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(menu,
-        QStringList({QStringLiteral("Events"), QStringLiteral("System Log"),
-            QStringLiteral("Virtual Serial Ports"), QStringLiteral("Data Log"), QStringLiteral("-"),
-            QStringLiteral("    Object List"), QStringLiteral("Accounts")}));
+        QStringList({QStringLiteral("&Events"), QStringLiteral("&System Log"),
+            QStringLiteral("&Virtual Serial Ports"), QStringLiteral("Data &Log"), QStringLiteral("-"),
+            QStringLiteral("    &Object List"), QStringLiteral("&Accounts")}));
     EXPECT_FALSE(Find<QAction>("Meniu_Log")->isVisible());
     EXPECT_TRUE(Find<QAction>("ObjectList1")->font().bold());
 }
@@ -80,6 +80,17 @@ int Navy_Pixels(const QImage& image, QRect area)
             count += pixel.blue() >= 100 && pixel.blue() - pixel.red() > 60 && pixel.red() == pixel.green();
         }
     return count;
+}
+
+TEST_F(Main_Shell_Test, An_Enlarged_Window_Gives_The_Log_View_The_Room)
+{
+    Form->show();
+    auto* log = Find<QTextEdit>("RichEdit_Log");
+    const QSize before = log->size();
+    Form->resize(Form->width() + 200, Form->height() + 300);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log->size(), before + QSize(200, 300));
+    EXPECT_GT(log->viewport()->height() / log->fontMetrics().lineSpacing(), 13);
 }
 
 TEST_F(Main_Shell_Test, Tab_Captions_Are_Navy_And_Bold_Only_While_Active)
@@ -240,6 +251,31 @@ TEST_F(Main_Shell_Test, Exit_Asks_Then_Ends_The_Program)
     EXPECT_EQ(File_Settings().DC9_Port, 7777);
     EXPECT_FALSE(Tray_Icon()->isVisible());
     EXPECT_FALSE(Form_Log->isVisible());
+}
+
+TEST_F(Main_Shell_Test, Exit_While_Receiving_Asks_First_Unless_Nobody_Can_Answer)
+{
+    int ends = 0;
+    Form->Hooks.Program_End = [&ends] { ++ends; };
+    Settings.DC9_Port_Enable = 1;
+    Save_Settings(Settings_Path, Settings); // no unsaved settings to ask about
+    Form->show();
+    Message_Box_Request asked {};
+    Set_Message_Box_Hook([&asked](const Message_Box_Request& request) {
+        asked = request;
+        return request.Default_Answer; // Enter
+    });
+    Find<QAction>("Pop_Exit")->trigger();
+    Set_Message_Box_Hook({});
+    EXPECT_EQ(asked.Default_Answer, Box_Answer::No);
+    EXPECT_EQ(ends, 0) << "No keeps the receiver running";
+    EXPECT_TRUE(Form->isVisible());
+
+    // Offscreen, as a service: nothing asks and Exit ends the program.
+    const int boxes = Message_Box_Count();
+    Find<QAction>("Pop_Exit")->trigger();
+    EXPECT_EQ(Message_Box_Count(), boxes);
+    EXPECT_EQ(ends, 1);
 }
 
 TEST_F(Main_Shell_Test, The_Code_As_The_First_Six_Keys_Unlocks_The_Data_Log)

@@ -37,4 +37,23 @@ TEST(Message_Box_Offscreen, A_Next_Answer_Is_Used_Once_And_Beats_The_Hook)
     Set_Message_Box_Hook({});
 }
 
+TEST(Message_Box_Offscreen, Destructive_Questions_Default_To_No_And_Cancel)
+{
+    Set_Message_Box_Hook({});
+    EXPECT_FALSE(Ask_Before_Destroying(
+        nullptr, QStringLiteral("Delete object  1 ?"), QStringLiteral("t"), Question_Buttons::Yes_No));
+    EXPECT_EQ(Last_Message_Box().Buttons, Box_Buttons::Yes_No);
+    EXPECT_EQ(Last_Message_Box().Default_Answer, Box_Answer::No);
+    EXPECT_FALSE(Ask_Before_Destroying(
+        nullptr, QStringLiteral("delete all?"), QStringLiteral("t"), Question_Buttons::Ok_Cancel));
+    EXPECT_EQ(Last_Message_Box().Default_Answer, Box_Answer::Cancel);
+
+    Set_Next_Message_Box_Answer(Box_Answer::Yes);
+    EXPECT_TRUE(
+        Ask_Before_Destroying(nullptr, QStringLiteral("q"), QStringLiteral("t"), Question_Buttons::Yes_No));
+    Set_Next_Message_Box_Answer(Box_Answer::Ok);
+    EXPECT_TRUE(Ask_Before_Destroying(
+        nullptr, QStringLiteral("q"), QStringLiteral("t"), Question_Buttons::Ok_Cancel));
+}
+
 } // namespace

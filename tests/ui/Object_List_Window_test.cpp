@@ -114,49 +114,79 @@ TEST_F(Object_List_Window_Test, TrashAsksAndMovesTheRowsBelowUp)
     EXPECT_EQ(Cell(0, 1), QStringLiteral("2222"));
 }
 
-TEST_F(Object_List_Window_Test, TimeoutEditorStoresEveryChangeAndHoldsTheRefresh)
+TEST_F(Object_List_Window_Test, CellMovesIntoTheTrashColumnNeverAskButDeleteKeyDoes)
 {
     Add_Object("1111");
+    Add_Object("2222");
+    Show();
+    answer = true;
+    List_Grid* grid = Grid();
+    Click(0, 3);
+    QTest::keyClick(grid, Qt::Key_End);
+    ASSERT_EQ(grid->currentIndex().column(), 10) << "End reaches the trash column";
+    QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(grid->currentIndex().row(), 1);
+    Click(0, 9);
+    ASSERT_TRUE(Editor()->hasFocus());
+    QTest::keyClick(Editor(), Qt::Key_Tab);
+    EXPECT_TRUE(asked.empty()) << "no move of the current cell asks";
+    EXPECT_EQ(Rows(), 2);
+
+    grid->setCurrentIndex(Model()->index(1, 3));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Delete);
+    EXPECT_TRUE(asked.empty()) << "Delete asks only on the trash icon";
+    grid->setCurrentIndex(Model()->index(1, 10));
+    QTest::keyClick(grid, Qt::Key_Delete);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QStringLiteral("Delete object  2222 ?"));
+    EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(Object_List_Window_Test, TimeoutEditorStoresOnEnterOrLeavingAndRevertsOnEscape)
+{
+    Add_Object("1111");
+    Add_Object("2222");
     Show();
     Click(0, 9);
     ASSERT_TRUE(Editor()->isVisible());
     EXPECT_EQ(Editor()->text(), QStringLiteral("70"));
     EXPECT_EQ(Editor()->geometry(), Grid()->visualRect(Model()->index(0, 9)))
         << "the editor sits over its cell";
+    EXPECT_TRUE(Editor()->hasFrame());
+    EXPECT_NE(Find<QLabel>(form, "Edit_Tmr_Unit"), nullptr);
 
     Editor()->selectAll();
-    QTest::keyClick(Editor(), Qt::Key_Backspace);
-    EXPECT_EQ(objects.Object(0).Ping_Timeout, 70u) << "an empty editor stores nothing";
     QTest::keyClicks(Editor(), QStringLiteral("5x"));
     EXPECT_EQ(Editor()->text(), QStringLiteral("5")) << "digits only";
+    EXPECT_EQ(objects.Object(0).Ping_Timeout, 70u) << "typing alone stores nothing";
+    QTest::keyClick(Editor(), Qt::Key_Escape);
+    EXPECT_FALSE(Editor()->isVisible());
+    EXPECT_EQ(objects.Object(0).Ping_Timeout, 70u) << "Escape keeps the old value";
+    EXPECT_EQ(Cell(0, 9), QStringLiteral("70 min"));
+
+    Click(0, 9);
+    Editor()->selectAll();
+    QTest::keyClicks(Editor(), QStringLiteral("5"));
+    QTest::keyClick(Editor(), Qt::Key_Return);
+    EXPECT_FALSE(Editor()->isVisible());
     EXPECT_EQ(objects.Object(0).Ping_Timeout, 5u);
     EXPECT_EQ(objects.Object(0).Ping_Countdown, 300u);
 
-    // A new account reports while the operator edits: the table is not rebuilt.
-    Add_Object("2222");
-    object_changed.Set();
-    supervision.Timer_Ping_UpdateTimer();
-    EXPECT_EQ(Rows(), 1);
-    EXPECT_EQ(Status(), QStringLiteral("Number of objects: 1"));
-
-    // Leaving the editor rebuilds it.
-    Grid()->setFocus();
-    EXPECT_EQ(Rows(), 2);
-    EXPECT_EQ(Status(), QStringLiteral("Number of objects: 2"));
-    EXPECT_EQ(Cell(0, 9), QStringLiteral("5 min"));
-
-    // A change that arrives while the editor is open is shown once the editor closes, here by
-    // choosing another column.
+    // Leaving the editor stores too; a failure meanwhile is painted red at once.
     Click(0, 9);
-    ASSERT_TRUE(Editor()->isVisible());
-    Add_Object("3333");
+    Editor()->selectAll();
+    QTest::keyClicks(Editor(), QStringLiteral("9"));
+    Fail(1);
     object_changed.Set();
     supervision.Timer_Ping_UpdateTimer();
-    EXPECT_EQ(Rows(), 2);
-    Click(0, 3);
-    EXPECT_FALSE(Editor()->isVisible()) << "another column hides the editor";
-    EXPECT_EQ(Rows(), 3);
-    EXPECT_EQ(Status(), QStringLiteral("Number of objects: 3"));
+    ASSERT_TRUE(Editor()->isVisible());
+    QTest::qWait(50);
+    EXPECT_EQ(Cell_Image(Grid(), 1, 1).pixelColor(1, 8), QColor(255, 0, 0))
+        << "failures show under the editor";
+    Grid()->setFocus();
+    EXPECT_EQ(objects.Object(0).Ping_Timeout, 9u);
+    EXPECT_EQ(Cell(0, 9), QStringLiteral("9 min"));
 }
 
 TEST_F(Object_List_Window_Test, SupervisionChangesRefreshTheShownRows)
@@ -209,7 +239,8 @@ TEST_F(Object_List_Window_Test, FailedObjectIsRedInEveryColumnAndYellowWhenSelec
     EXPECT_EQ(Cell_Image(grid, 1, 1).pixelColor(1, 8), red);
     EXPECT_TRUE(Has_Colour(Cell_Image(grid, 1, 1), Qt::yellow)) << "yellow text when selected";
     Click(0, 1);
-    EXPECT_EQ(Cell_Image(grid, 0, 1).pixelColor(1, 8), QColor(250, 250, 250)) << "a selected healthy row";
+    EXPECT_EQ(Cell_Image(grid, 0, 1).pixelColor(1, 8), grid->palette().color(QPalette::Highlight))
+        << "a selected healthy row is plainly highlighted";
 }
 
 TEST_F(Object_List_Window_Test, DeleteAllObjectsAsksAndKeepsTheSupervisionRunning)

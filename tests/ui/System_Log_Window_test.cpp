@@ -41,13 +41,13 @@ TEST_F(System_Log_Window_Test, Shows_The_Current_File_And_Follows_It_While_Visib
     EXPECT_EQ(Shown_Text().split(QLatin1Char('\n')).size(), 2);
 }
 
-TEST_F(System_Log_Window_Test, Clear_Asks_First_And_Cancel_Keeps_The_File)
+TEST_F(System_Log_Window_Test, Clear_Asks_First_And_Enter_Keeps_The_File)
 {
     Writer.Log_Message("kept");
     Window.show();
     const QByteArray before = File_Bytes(Log_File());
-    Set_Next_Message_Box_Answer(Box_Answer::Cancel);
-    Clear();
+    Clear(); // unanswered: the default button, what Enter presses
+    EXPECT_EQ(Last_Message_Box().Default_Answer, Box_Answer::Cancel);
     EXPECT_EQ(Last_Message_Box().Text, QStringLiteral("     Are you sure you want to delete log records?"));
     EXPECT_EQ(Last_Message_Box().Title, QStringLiteral("Clear Log Records"));
     EXPECT_EQ(Last_Message_Box().Buttons, Box_Buttons::Ok_Cancel);

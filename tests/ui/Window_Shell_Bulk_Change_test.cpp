@@ -42,10 +42,7 @@ std::size_t Count_Log_Lines_In(const std::string& log, std::string_view text)
 
 QWidget* Window(const char* name)
 {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name))
-            return window;
-    return nullptr;
+    return Top_Level_Window(name);
 }
 
 QAction* Action(const char* window, const char* name)
@@ -87,14 +84,7 @@ Object_Record Failed_Object(const char* account)
 class Bulk_Change_Program_Test : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        qputenv("HOME", QByteArray::fromStdString(runner.Home()));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runner.Home()));
-        qunsetenv("XDG_DATA_HOME");
-        QApplication::setQuitOnLastWindowClosed(false);
-        Set_Message_Box_Hook({});
-    }
+    void SetUp() override { Use_Home_Folder(runner.Home()); }
 
     void TearDown() override
     {

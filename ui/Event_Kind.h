@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+// What a Contact ID report is, for the colour of its row: the qualifier (1 new event or opening,
+// 3 restore or closing, 6 previously reported) and the class of the event code (1xx alarms,
+// 3xx troubles, 6xx tests). "NULL" is a link test.
+enum class Event_Kind { Alarm, Restore, Trouble, Link_Test, Other };
+
+// `qualifier_event` is the stored field: the qualifier digit and the three-digit code, or "NULL".
+Event_Kind Event_Kind_Of(std::string_view qualifier_event);
