@@ -179,6 +179,7 @@ TEST_F(Event_Store_Test, NextSlotWaitsWhileItHoldsAnUnreportedAlarm)
     Append(4095);
     ASSERT_EQ(store.Next_Slot(), 0u);
     EXPECT_FALSE(store.Next_Slot_Waiting()) << "a link test is never reported";
+    EXPECT_TRUE(store.Next_Slot_Waiting(2)) << "a block of two events would take slot 1 too";
     store.Append_Event(Make_Event("ALARM", Base_Time));
     EXPECT_TRUE(store.Next_Slot_Waiting()) << "slot 1 holds an event not yet saved";
     store.Save_New_Events();
