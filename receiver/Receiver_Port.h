@@ -152,6 +152,8 @@ private:
     void Note_Store_Refused();
     void Check_Store_Full();
     void Store_Message(const Filled_Event& filled);
+    bool Name_Long_Account(const Event_Record& event);
+    void Flush_Long_Account_Count(std::int64_t now_seconds);
     void Note_Object_Outcome(
         const Event_Record& event, std::uint32_t position, const Object_Update_Outcome& outcome);
 
@@ -190,6 +192,12 @@ private:
     Rate_Limited_Lines long_account_lines {64}; // accounts that got no object
     // Per object position: its account's long-account line was written in this run.
     std::unique_ptr<std::uint8_t[]> long_account_warned;
+    // Long accounts are named at most this many a minute, so a flood of invented ones cannot
+    // flood the log: the rest are counted, and named on a later message once there is room.
+    static constexpr int Long_Accounts_Named_Per_Minute = 10;
+    std::int64_t long_account_minute = 0; // when the current minute's naming began
+    int long_accounts_named = 0;
+    std::uint64_t long_accounts_unnamed = 0;
     std::uint64_t store_refused = 0;
     bool store_full = false;
     bool first_tick_done = false;

@@ -140,6 +140,7 @@ void Receiver_Port::Flush_Counted_Lines()
     });
     Flush_Account_Lines(now);
     long_account_lines.Flush(now, [](std::string_view, std::uint64_t) {});
+    Flush_Long_Account_Count(now);
     port_lines.Flush(now,
         [this](std::string_view key, std::uint64_t count) { Log(Port_Count_Line(key, count), Log_Red); });
 }

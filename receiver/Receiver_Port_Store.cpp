@@ -111,8 +111,34 @@ void Receiver_Port::Note_Object_Outcome(
             + QStringLiteral(" gave way to account ") + Text_Of(event.Account_Number));
     if (outcome.Is_New)
         long_account_warned[position] = 0;
-    if (too_long && long_account_warned[position] == 0) {
+    if (too_long && long_account_warned[position] == 0 && Name_Long_Account(event))
         long_account_warned[position] = 1;
-        Log(Long_Account_Line(event), Log_Red);
+}
+
+bool Receiver_Port::Name_Long_Account(const Event_Record& event)
+{
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    Flush_Long_Account_Count(now);
+    if (long_accounts_named == 0)
+        long_account_minute = now;
+    if (long_accounts_named >= Long_Accounts_Named_Per_Minute) {
+        ++long_accounts_unnamed;
+        return false;
     }
+    ++long_accounts_named;
+    Log(Long_Account_Line(event), Log_Red);
+    return true;
+}
+
+void Receiver_Port::Flush_Long_Account_Count(std::int64_t now_seconds)
+{
+    if (long_accounts_named == 0 || now_seconds - long_account_minute < 60)
+        return;
+    if (long_accounts_unnamed > 0)
+        Log(QString::number(long_accounts_unnamed)
+                + QStringLiteral(" more messages in the last 60 s came from accounts longer than the "
+                                 "automation software's line carries"),
+            Log_Red);
+    long_accounts_named = 0;
+    long_accounts_unnamed = 0;
 }

@@ -121,3 +121,22 @@ TEST(Store_Limits, LongAccountIsLoggedOncePerAccount)
         1u);
     EXPECT_EQ(Count_Log_Lines(runner, "Account 1234 is longer"), 0u);
 }
+
+// A flood of invented long accounts names ten a minute, not one line each.
+TEST(Store_Limits, ManyLongAccountsDoNotFloodTheLog)
+{
+    Program_Runner runner;
+    ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
+    DC09_Test_Client communicator;
+    ASSERT_TRUE(communicator.Connect(runner.Port()));
+    for (int i = 0; i < 40; ++i) {
+        const std::string account = std::to_string(200000 + i);
+        ASSERT_EQ(Decode_Reply(communicator.Exchange(
+                                   Build_Clear_Frame(Event_Message(account.c_str(), "1401", "01", "015"))))
+                      .token,
+            "ACK");
+    }
+    // The last reply came after every message was handled; their lines are written by then.
+    ASSERT_TRUE(runner.Wait_For_Log("Account 200009 is longer", 2000)) << runner.Standard_Error();
+    EXPECT_EQ(Count_Log_Lines(runner, " is longer than the 4 characters"), 10u);
+}
