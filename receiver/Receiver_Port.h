@@ -112,7 +112,8 @@ private:
     void Send_Unsent(Connection& connection);
     void Close_Connection(Connection& connection);
     bool Handle_Frame(Connection& connection, char* bytes, std::size_t size);
-    // What one frame is answered with, built before anything is stored.
+    // What one frame is answered with, built before anything is stored (Receiver_Port_Store.cpp,
+    // shared by TCP and UDP).
     struct Answer
     {
         Account_Choice Choice {nullptr, 0, nullptr}; // the cipher the header's account chose

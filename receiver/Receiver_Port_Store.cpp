@@ -1,8 +1,13 @@
-// What happens to an accepted message: its object is updated and its event stored, unless the
-// ring would have to overwrite an alarm that the automation software has not acknowledged yet.
+// What one frame is answered with, and what is kept of it, for TCP and UDP alike: an accepted
+// message updates its object and stores its events, unless the ring would have to overwrite an
+// alarm that the automation software has not acknowledged yet.
 
 #include "base/Settings_Record.h"
 #include "base/Sync_Events.h"
+#include "receiver/Account_Choice.h"
+#include "receiver/DC09_Parse.h"
+#include "receiver/DC09_Reply_Sources.h"
+#include "receiver/DC09_Time.h"
 #include "receiver/Fill_Event_From_Frame.h"
 #include "receiver/Receiver_Port.h"
 #include "store/Event_Store.h"
@@ -30,6 +35,54 @@ QString Long_Account_Line(const Event_Record& event)
 }
 
 } // namespace
+
+bool Receiver_Port::Answer_Message(char* bytes, std::size_t size, Answer& answer)
+{
+    const Settings_Record& settings = links.Settings;
+    // The header's account picks the cipher before anything is deciphered.
+    answer.Choice = Account_Choice(accounts.get(), settings.DC9_AES_Mode, settings.DC9_Encoding_Key);
+    const DC09_Outcome outcome = DC09_Parse(bytes, size, answer.Choice.Chooser(), answer.Frame);
+    answer.Outcome = outcome;
+    if (outcome == DC09_Outcome::Unrecognised)
+        return false;
+    // The window is measured on the clock the NAK carries, so the sender is told the time it is
+    // measured against.
+    answer.Receiver_Time = DC09_Current_Reply_Sources().Utc_Seconds();
+    const bool time_in_window = DC09_Time_In_Window(answer.Frame.Message_Time, answer.Receiver_Time);
+    answer.Reply
+        = DC09_Choose_Reply(outcome, answer.Choice.Aes_Mode, settings.Time_Synch != 0, time_in_window);
+    answer.Message
+        = DC09_Build_Reply(answer.Reply, answer.Frame, answer.Choice.Aes_Mode, answer.Choice.Key32);
+    return true;
+}
+
+std::int32_t Receiver_Port::Keep_Message(const Peer& peer, const Answer& answer)
+{
+    const DC09_Frame& frame = answer.Frame;
+    if (answer.Reply == DC09_Reply::Nak)
+        Note_Time_Refused(peer, frame.Message_Time, answer.Receiver_Time);
+    else if (answer.Reply == DC09_Reply::Duh) {
+        // Refused by its account's row, or else for what it carries: one line, not both.
+        if (answer.Choice.Row != nullptr
+            && answer.Choice.Refused(answer.Reply, frame) != Account_Refusal::None)
+            Note_Account_Refused(peer, frame, answer.Choice, answer.Reply);
+        else
+            Note_Refused(peer, answer.Outcome, frame.Kind, answer.Choice.Aes_Mode);
+    }
+    if (answer.Reply != DC09_Reply::Ack && answer.Reply != DC09_Reply::Encrypted_Ack)
+        return DC09_Idle_Seconds;
+    const std::int64_t reception_time = static_cast<std::int64_t>(std::time(nullptr));
+    Filled_Event filled = Fill_Event_From_Frame(frame, peer.Text(), reception_time);
+    // An SIA-DCS block with several events is stored as that many records, in its order, all
+    // acknowledged by the one reply.
+    const std::size_t records = Stored_Record_Count(frame);
+    for (std::size_t i = 0; i < records; ++i) {
+        if (DC09_Is_Sia(frame.Kind))
+            Fill_Sia_Event(filled.Record, frame, i);
+        Store_Message(filled);
+    }
+    return links.Settings.DC9_Conn_Timeout;
+}
 
 bool Receiver_Port::Store_Would_Lose_Alarm(std::size_t records) const
 {
