@@ -31,6 +31,24 @@ protected:
         EXPECT_LE(seconds, latest) << text;
     }
 
+    // The frame gets the NAK with the receiver's time, and neither an event nor an object is kept.
+    void Expect_Nak_And_Nothing_Stored(const std::string& frame)
+    {
+        const std::int64_t before = Now_Seconds();
+        const Test_Reply reply = Exchange(frame);
+        const std::int64_t after = Now_Seconds();
+        const std::string fixed = "\"NAK\"0000R0L0A0[]";
+        ASSERT_EQ(reply.body.substr(0, fixed.size()), fixed) << reply.body;
+        Expect_Time_Stamp(reply.body.substr(fixed.size()), before, after);
+        // New events reach the file within about 100 ms; give it several times that.
+        QThread::msleep(600);
+        const auto store = Read_Event_Store(m_runner);
+        ASSERT_TRUE(store);
+        EXPECT_EQ(store->Next_Slot, 0u);
+        EXPECT_EQ(Used_Event_Count(*store), 0u);
+        EXPECT_EQ(Used_Object_Count(Read_Object_Table(m_runner)), 0u);
+    }
+
     Program_Runner m_runner;
     DC09_Test_Client m_client;
 };
@@ -153,22 +171,6 @@ protected:
         return Build_Encrypted_Frame(message, Mode, m_key);
     }
 
-    void Expect_Nak_And_Nothing_Stored(const std::string& frame)
-    {
-        const std::int64_t before = Now_Seconds();
-        const Test_Reply reply = Exchange(frame);
-        const std::int64_t after = Now_Seconds();
-        const std::string fixed = "\"NAK\"0000R0L0A0[]";
-        ASSERT_EQ(reply.body.substr(0, fixed.size()), fixed) << reply.body;
-        Expect_Time_Stamp(reply.body.substr(fixed.size()), before, after);
-        // New events reach the file within about 100 ms; give it several times that.
-        QThread::msleep(600);
-        const auto store = Read_Event_Store(m_runner);
-        ASSERT_TRUE(store);
-        EXPECT_EQ(store->Next_Slot, 0u);
-        EXPECT_EQ(Used_Object_Count(Read_Object_Table(m_runner)), 0u);
-    }
-
     Test_Key m_key = Test_Key_Bytes(3);
 };
 
@@ -261,19 +263,7 @@ TEST_P(Encrypted_Replies, TimeSynchronisationAnswersNakAndStoresNothing)
     Start(Receiver_Settings(mode, key, 1));
     Test_Message message;
     message.token = "*ADM-CID";
-    const std::int64_t before = Now_Seconds();
-    const Test_Reply reply = Exchange(Build_Encrypted_Frame(message, mode, key));
-    const std::int64_t after = Now_Seconds();
-    const std::string fixed = "\"NAK\"0000R0L0A0[]";
-    ASSERT_EQ(reply.body.substr(0, fixed.size()), fixed) << reply.body;
-    Expect_Time_Stamp(reply.body.substr(fixed.size()), before, after);
-    // New events reach the file within about 100 ms; give it several times that.
-    QThread::msleep(600);
-    const auto store = Read_Event_Store(m_runner);
-    ASSERT_TRUE(store);
-    EXPECT_EQ(store->Next_Slot, 0u);
-    EXPECT_EQ(Used_Event_Count(*store), 0u);
-    EXPECT_EQ(Used_Object_Count(Read_Object_Table(m_runner)), 0u);
+    Expect_Nak_And_Nothing_Stored(Build_Encrypted_Frame(message, mode, key));
 }
 
 TEST_P(Encrypted_Replies, StoredKeyWithAZeroByteIsUsedWhole)
