@@ -19,6 +19,17 @@
 
 namespace {
 
+// `count` connections to the port, each begun without waiting for the system to complete it.
+std::vector<std::unique_ptr<DC09_Test_Client>> Begin_Connections(int port, int count)
+{
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<DC09_Test_Client>());
+        clients.back()->Begin_Connect(port);
+    }
+    return clients;
+}
+
 class Connections : public ::testing::Test
 {
 protected:
@@ -98,11 +109,7 @@ TEST(Connection_Burst, ThousandConnectionsAllKeptAndAnswered)
     constexpr int phase_ms = 10000;
     Program_Runner runner;
     ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
-    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
-    for (int i = 0; i < count; ++i) {
-        clients.push_back(std::make_unique<DC09_Test_Client>());
-        clients.back()->Begin_Connect(runner.Port());
-    }
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients = Begin_Connections(runner.Port(), count);
     QElapsedTimer phase;
     phase.start();
     const auto left_ms = [&phase] { return std::max(1, phase_ms - static_cast<int>(phase.elapsed())); };
@@ -167,11 +174,7 @@ TEST(Connection_Slots, ConnectionsBeyondTheOldTableAreTimedOut)
     constexpr int count = 2100;
     Program_Runner runner;
     ASSERT_TRUE(runner.Start_Receiver(Receiver_Settings())) << runner.Standard_Error();
-    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
-    for (int i = 0; i < count; ++i) {
-        clients.push_back(std::make_unique<DC09_Test_Client>());
-        clients.back()->Begin_Connect(runner.Port());
-    }
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients = Begin_Connections(runner.Port(), count);
     int connected = 0;
     for (auto& client : clients)
         connected += client->Finish_Connect(10000) ? 1 : 0;
@@ -220,11 +223,7 @@ TEST(Receiver_Port, DescriptorLimitIsLoggedOnceAndDoesNotSpin)
     limit.rlim_cur = Open_Descriptors(pid) + 24;
     ASSERT_EQ(::prlimit(static_cast<pid_t>(pid), RLIMIT_NOFILE, &limit, nullptr), 0);
 
-    std::vector<std::unique_ptr<DC09_Test_Client>> clients;
-    for (int i = 0; i < 60; ++i) {
-        clients.push_back(std::make_unique<DC09_Test_Client>());
-        clients.back()->Begin_Connect(runner.Port());
-    }
+    std::vector<std::unique_ptr<DC09_Test_Client>> clients = Begin_Connections(runner.Port(), 60);
     for (auto& client : clients)
         client->Finish_Connect(3000);
     const std::string paused = "Receiver port: too few descriptors left, accepting paused";
