@@ -1,9 +1,49 @@
 #include "ui/Event_Kind.h"
 
+#include <algorithm>
+#include <array>
+
+namespace {
+
+Event_Kind Sia_Kind(std::string_view code)
+{
+    if (code.size() != 2)
+        return Event_Kind::Other;
+    if (code == "RP")
+        return Event_Kind::Link_Test;
+    // The communicator's own troubles and their ends, where the second letter says nothing.
+    constexpr std::array<std::string_view, 6> Troubles {"XQ", "YC", "YM", "YP", "YS", "YX"};
+    constexpr std::array<std::string_view, 2> Restores {"YK", "YQ"};
+    if (std::ranges::find(Troubles, code) != Troubles.end())
+        return Event_Kind::Trouble;
+    if (std::ranges::find(Restores, code) != Restores.end())
+        return Event_Kind::Restore;
+    // Openings and closings, remote programming and tests, and a time change are no fault.
+    const char subject = code[0];
+    if (subject == 'C' || subject == 'O' || subject == 'R' || code == "JT")
+        return Event_Kind::Other;
+    switch (code[1]) {
+    case 'A':
+        return Event_Kind::Alarm;
+    case 'H':
+    case 'R':
+    case 'J':
+        return Event_Kind::Restore;
+    case 'T':
+        return Event_Kind::Trouble;
+    default:
+        return Event_Kind::Other;
+    }
+}
+
+} // namespace
+
 Event_Kind Event_Kind_Of(std::string_view qualifier_event)
 {
     if (qualifier_event == "NULL")
         return Event_Kind::Link_Test;
+    if (!qualifier_event.empty() && qualifier_event[0] >= 'G' && qualifier_event[0] <= 'Z')
+        return Sia_Kind(qualifier_event.substr(1));
     if (qualifier_event.size() < 4)
         return Event_Kind::Other;
     const char qualifier = qualifier_event[0];

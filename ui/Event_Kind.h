@@ -2,10 +2,12 @@
 
 #include <string_view>
 
-// What a Contact ID report is, for the colour of its row: the qualifier (1 new event or opening,
+// What a report is, for the colour of its row. Contact ID: the qualifier (1 new event or opening,
 // 3 restore or closing, 6 previously reported) and the class of the event code (1xx alarms,
-// 3xx troubles, 6xx tests). "NULL" is a link test.
+// 3xx troubles, 6xx tests). SIA-DCS: the second letter of the code (A alarm, H or R restore,
+// T trouble, J trouble restore). "NULL" is a link test.
 enum class Event_Kind { Alarm, Restore, Trouble, Link_Test, Other };
 
-// `qualifier_event` is the stored field: the qualifier digit and the three-digit code, or "NULL".
+// `qualifier_event` is the stored field: the qualifier digit and the three-digit code, an SIA
+// function letter and the two-letter code, or "NULL".
 Event_Kind Event_Kind_Of(std::string_view qualifier_event);

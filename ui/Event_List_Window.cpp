@@ -47,16 +47,6 @@ TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, 
             },
             Grid));
 
-    connect(
-        Grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
-            if (!following)
-                return;
-            // The event chosen: its slot, and the slot's generation, which any later event there changes.
-            followed = index.isValid() && index.row() < model->Event_Count();
-            followed_slot = followed ? model->Slot_Of_Row(index.row()) : 0;
-            followed_generation = followed ? store.Generation(followed_slot) : 0;
-        });
-
     Add_Status_Panel("StatusBar1_Panel_0", 0)->setFixedWidth(200);
     Add_Status_Panel("StatusBar1_Panel_1", 1)->setMinimumWidth(50);
     Place_On_Screen();
@@ -67,25 +57,16 @@ void TForm_Events::Refresh_Log_GridExecute()
     Refresh_Rows();
 }
 
-int TForm_Events::Refresh_Model()
+void TForm_Events::Follow(std::uint32_t slot)
 {
-    // The selection stays on its event while new ones push the rows down; an event that left the
-    // ring (its slot written again) takes the selection with it.
-    const QModelIndex current = Grid->currentIndex();
-    following = false;
-    const int count = model->Refresh();
-    if (current.isValid() && followed) {
-        const int row
-            = store.Generation(followed_slot) == followed_generation ? model->Row_Of_Slot(followed_slot) : -1;
-        if (row >= 0 && row != current.row())
-            Grid->setCurrentIndex(model->index(row, current.column()));
-        else if (row < 0) {
-            Grid->clearSelection();
-            followed = false;
-        }
-    }
-    following = true;
-    return count;
+    followed_slot = slot;
+    followed_generation = store.Generation(slot);
+}
+
+std::uint32_t TForm_Events::Followed_Slot() const
+{
+    // An event that left the ring (its slot written again) takes the selection with it.
+    return store.Generation(followed_slot) == followed_generation ? followed_slot : List_Model::No_Slot;
 }
 
 std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) const
@@ -94,9 +75,10 @@ std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) cons
     if (selected)
         return {colours.color(QPalette::HighlightedText), colours.color(QPalette::Highlight)};
     const QColor text = colours.color(QPalette::Text);
-    if (row >= model->Event_Count())
+    const std::uint32_t slot = model->Slot_Of_Row(row);
+    if (slot == List_Model::No_Slot)
         return {text, colours.color(QPalette::Base)};
-    switch (Event_Kind_Of(Fixed_Text(store.Slot(model->Slot_Of_Row(row)).Qualifier_Event))) {
+    switch (Event_Kind_Of(Fixed_Text(store.Slot(slot).Qualifier_Event))) {
     case Event_Kind::Alarm:
         return {text, Alarm_Back};
     case Event_Kind::Restore:
@@ -114,9 +96,10 @@ std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) cons
 void TForm_Events::Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
     // "Pending": not yet taken by the automation software. An orange bar at the status cell's left.
-    if (index.column() != Event_List_Columns - 1 || index.row() >= model->Event_Count())
+    const std::uint32_t slot = model->Slot_Of_Row(index.row());
+    if (index.column() != Event_Status_Column || slot == List_Model::No_Slot)
         return;
-    if (Status_Text(store.Slot(model->Slot_Of_Row(index.row()))) == "Pending")
+    if (Status_Text(store.Slot(slot)) == "Pending")
         painter->fillRect(QRect(cell.left() + 1, cell.top() + 1, 5, cell.height() - 2), Pending_Marker);
 }
 
@@ -148,8 +131,10 @@ bool TForm_Events::Export_Rows(const QString& path)
         file.write((fields.join(QLatin1Char(',')) + QLatin1Char('\n')).toUtf8());
     };
     write_row([](int column) { return Event_List_Header(column); });
-    for (int row = 0; row < model->Event_Count(); ++row)
-        write_row([this, row](int column) { return model->index(row, column).data().toString(); });
+    // The rows as shown: sorted and left out as the operator chose.
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->Row_Has_Record(row))
+            write_row([this, row](int column) { return model->index(row, column).data().toString(); });
     return file.commit();
 }
 

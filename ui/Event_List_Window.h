@@ -25,7 +25,8 @@ public:
     bool Export_Rows(const QString& path);
 
 private:
-    int Refresh_Model() override;
+    void Follow(std::uint32_t slot) override;
+    std::uint32_t Followed_Slot() const override;
     void Clear1Click();
     void Menu_Events_ExportClick();
     // Row colours by the kind of report; a marker on a "Pending" event.
@@ -34,9 +35,7 @@ private:
 
     Event_Store& store;
     Event_List_Model* model;
-    // The selected event, followed across refreshes.
-    bool followed = false;
+    // The chosen event: its slot, and the slot's generation, which any later event there changes.
     std::uint32_t followed_slot = 0;
     std::uint32_t followed_generation = 0;
-    bool following = true; // false while a refresh moves the current cell
 };

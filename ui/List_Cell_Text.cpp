@@ -3,6 +3,7 @@
 #include "store/Atomic_Bits.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
+#include "ui/Event_Names.h"
 
 #include <QDateTime>
 
@@ -11,14 +12,14 @@
 namespace {
 
 constexpr std::array<const char*, Event_List_Columns> Event_Headers {"Time Received", "Receiver Number",
-    "Line Number", "Account Number", "Qualifier + Event", "Group / Partition", "Zone / User", "IP Address",
-    "Signal Quality", "Status"};
+    "Line Number", "Account Number", "Qualifier + Event", "Event", "Group / Partition", "Zone / User",
+    "IP Address", "Signal Quality", "Status"};
 
 constexpr std::array<const char*, Object_List_Columns> Object_Headers {"Time / Date", "Account Number",
     "Receiver Number", "Line Number", "Qualifier + Event", "Group / Partition", "Zone / User", "IP Address",
     "Signal Quality", "Ping Timeout", ""};
 
-constexpr std::array<int, Event_List_Columns> Event_Percent {16, 6, 6, 16, 8, 6, 6, 12, 5, 17};
+constexpr std::array<int, Event_List_Columns> Event_Percent {15, 6, 6, 10, 8, 15, 6, 6, 11, 5, 10};
 constexpr std::array<int, Object_List_Columns> Object_Percent {17, 16, 6, 6, 6, 6, 6, 15, 5, 9, 6};
 
 template<std::size_t N> QString Text(const char (&field)[N])
@@ -83,16 +84,18 @@ QString Event_Cell_Text(const Event_Record& record, int column)
         return Spaced(record.Account_Number);
     case 4:
         return Qualifier_Event(record.Qualifier_Event);
-    case 5:
-        return Spaced(record.Group_Partition);
+    case Event_Name_Column:
+        return Event_Name(Fixed_Text(record.Qualifier_Event));
     case 6:
-        return Spaced(record.Zone_User);
+        return Spaced(record.Group_Partition);
     case 7:
-        return Spaced(record.IP_Address);
+        return Spaced(record.Zone_User);
     case 8:
+        return Spaced(record.IP_Address);
+    case 9:
         // 255 means not reported; anything above 100 is no quality either.
         return record.Signal_Quality <= 100 ? QString::number(record.Signal_Quality) : QString();
-    case 9: {
+    case Event_Status_Column: {
         const std::string_view status = Status_Text(record);
         return QString::fromLatin1(status.data(), static_cast<qsizetype>(status.size()));
     }

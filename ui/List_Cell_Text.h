@@ -10,7 +10,11 @@
 // The texts of the event list and the object list, made from a record when a cell is painted, so
 // the windows keep no copy of 40,000 strings. Record texts are single-byte characters.
 
-inline constexpr int Event_List_Columns = 10;
+inline constexpr int Event_List_Columns = 11;
+inline constexpr int Event_Account_Column = 3;
+inline constexpr int Event_Name_Column = 5;
+inline constexpr int Event_Status_Column = 10;
+inline constexpr int Object_Account_Column = 1;
 inline constexpr int Object_List_Columns = 11;
 inline constexpr int Object_Timeout_Column = 9;
 inline constexpr int Object_Trash_Column = 10;

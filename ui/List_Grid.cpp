@@ -6,13 +6,26 @@
 
 namespace {
 
+// A small triangle in the top right corner of a header cell: pointing up for ascending order.
+void Paint_Sort_Arrow(QPainter* painter, const QRect& inside, Qt::SortOrder order, const QColor& colour)
+{
+    const int right = inside.right() - 2;
+    const int top = inside.top() + 3;
+    const QPolygon arrow = order == Qt::AscendingOrder
+        ? QPolygon({QPoint(right - 6, top + 4), QPoint(right, top + 4), QPoint(right - 3, top)})
+        : QPolygon({QPoint(right - 6, top), QPoint(right, top), QPoint(right - 3, top + 4)});
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(colour);
+    painter->drawPolygon(arrow);
+}
+
 class List_Header : public QHeaderView
 {
 public:
     explicit List_Header(QWidget* parent)
         : QHeaderView(Qt::Horizontal, parent)
     {
-        setSectionsClickable(false);
+        setSectionsClickable(false); // the window makes them clickable for sorting
         setHighlightSections(false);
         setSectionResizeMode(QHeaderView::Fixed);
         setMinimumSectionSize(0);
@@ -36,6 +49,8 @@ protected:
         painter->setPen(colours.color(QPalette::ButtonText));
         const QString text = model() ? model()->headerData(section, Qt::Horizontal).toString() : QString();
         painter->drawText(inside.adjusted(2, 0, 0, 0), Qt::AlignCenter | Qt::TextWordWrap, text);
+        if (isSortIndicatorShown() && sortIndicatorSection() == section)
+            Paint_Sort_Arrow(painter, inside, sortIndicatorOrder(), colours.color(QPalette::ButtonText));
         painter->restore();
     }
 };

@@ -5,9 +5,12 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 
 namespace {
@@ -42,6 +45,40 @@ List_Window::List_Window(
     Grid = new List_Grid(client);
     Grid->setObjectName(QString::fromLatin1(shape.Grid_Name));
     Grid->setModel(model);
+    Model = model;
+
+    QHeaderView* header = Grid->horizontalHeader();
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sectionClicked, this, &List_Window::Sort_By_Column);
+    connect(
+        Grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& index) {
+            if (!refreshing)
+                Follow_Current(index);
+        });
+
+    // The menu bar places its corner widget by its size hint, so the field sits in a box that
+    // hints its width.
+    auto* corner = new QWidget(menuBar());
+    auto* corner_layout = new QHBoxLayout(corner);
+    corner_layout->setContentsMargins(0, 0, 4, 0);
+    account_filter = new QLineEdit(corner);
+    account_filter->setObjectName(QStringLiteral("Edit_Account_Filter"));
+    account_filter->setPlaceholderText(QStringLiteral("Account"));
+    account_filter->setToolTip(QStringLiteral("Show only the accounts that contain this text (Ctrl+F)"));
+    account_filter->setClearButtonEnabled(true);
+    account_filter->setFixedWidth(140);
+    corner_layout->addWidget(account_filter);
+    menuBar()->setCornerWidget(corner, Qt::TopRightCorner);
+    connect(account_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Arrangement_Changing();
+        Model->Set_Account_Filter(text);
+        Refresh_Rows();
+    });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        account_filter->setFocus();
+        account_filter->selectAll();
+    });
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -91,9 +128,60 @@ void List_Window::Refresh_Rows()
     // A hidden window costs nothing when the store changes; showing it rebuilds the table.
     if (!isVisible())
         return;
+    // The chosen record keeps the selection wherever its row went; once it is gone, so is the
+    // selection.
+    const QModelIndex current = Grid->currentIndex();
+    refreshing = true;
     const int count = Refresh_Model();
-    count_panel->setText(QString::fromLatin1(shape.Count_Caption) + QString::number(count));
+    if (current.isValid() && following) {
+        const std::uint32_t slot = Followed_Slot();
+        const int row = slot == List_Model::No_Slot ? -1 : Model->Row_Of_Slot(slot);
+        if (row >= 0 && row != current.row())
+            Grid->setCurrentIndex(Model->index(row, current.column()));
+        else if (row < 0) {
+            Grid->clearSelection();
+            following = false;
+        }
+    }
+    refreshing = false;
+    QString text = QString::fromLatin1(shape.Count_Caption) + QString::number(count);
+    if (Model->Filtered())
+        text += QStringLiteral(", shown: ") + QString::number(Model->Shown_Count());
+    count_panel->setText(text);
     Adjust_Grid_SizeExecute();
+}
+
+int List_Window::Refresh_Model()
+{
+    return Model->Refresh();
+}
+
+void List_Window::Follow_Current(const QModelIndex& current)
+{
+    const std::uint32_t slot = current.isValid() ? Model->Slot_Of_Row(current.row()) : List_Model::No_Slot;
+    following = slot != List_Model::No_Slot;
+    if (following)
+        Follow(slot);
+}
+
+void List_Window::Sort_By_Column(int column)
+{
+    if (!Sortable(column))
+        return;
+    Arrangement_Changing();
+    // Ascending, descending, then the store's own order again.
+    if (Model->Sort_Column() != column)
+        Model->Set_Sort(column, Qt::AscendingOrder);
+    else if (Model->Sort_Order() == Qt::AscendingOrder)
+        Model->Set_Sort(column, Qt::DescendingOrder);
+    else
+        Model->Set_Sort(List_Model::No_Sort, Qt::AscendingOrder);
+    QHeaderView* header = Grid->horizontalHeader();
+    header->setSortIndicatorShown(Model->Sort_Column() != List_Model::No_Sort);
+    header->setSortIndicator(column, Model->Sort_Order());
+    Refresh_Rows();
+    if (Grid->currentIndex().isValid() && Grid->selectionModel()->hasSelection())
+        Grid->scrollTo(Grid->currentIndex());
 }
 
 void List_Window::Adjust_Grid_SizeExecute()

@@ -4,10 +4,13 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
+
 class List_Grid;
 class List_Model;
 class QAction;
 class QLabel;
+class QLineEdit;
 
 // What the Event List and the Object List share: a window that stays on top and does not end the
 // program when closed, the small list font, a menu bar, one grid filling the client area down to
@@ -31,6 +34,8 @@ public:
     };
 
     void Adjust_Grid_SizeExecute();
+    // A click on a column's header.
+    void Sort_By_Column(int column);
 
 protected:
     List_Window(const Shape& shape, List_Model* model, Ask_Operator ask, QWidget* parent);
@@ -43,9 +48,18 @@ protected:
 
     // While the window is shown: the model rebuilt and its count in the first panel.
     void Refresh_Rows();
-    virtual int Refresh_Model() = 0;
+    virtual int Refresh_Model();
     // After the columns got their widths.
     virtual void Grid_Adjusted() { }
+    virtual bool Sortable(int /*column*/) const { return true; }
+    // Before a new sort or filter moves the rows.
+    virtual void Arrangement_Changing() { }
+    // The record of a chosen row is remembered; after a refresh the window asks where it is now
+    // (No_Slot once it is gone).
+    virtual void Follow(std::uint32_t slot) = 0;
+    virtual std::uint32_t Followed_Slot() const = 0;
+    // True while a refresh moves the current cell: no choice of the operator's.
+    bool Refreshing() const { return refreshing; }
 
     bool Confirm(const QString& text, const QString& title, Question_Buttons buttons);
 
@@ -53,9 +67,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
     List_Grid* Grid = nullptr;
+    List_Model* Model = nullptr;
 
 private:
+    void Follow_Current(const QModelIndex& current);
+
     const Shape shape;
     Ask_Operator ask;
     QLabel* count_panel = nullptr;
+    QLineEdit* account_filter = nullptr;
+    bool refreshing = false;
+    bool following = false;
 };

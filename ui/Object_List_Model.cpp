@@ -3,25 +3,21 @@
 #include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 #include "ui/List_Cell_Text.h"
+#include "ui/List_Sort_Keys.h"
 
 Object_List_Model::Object_List_Model(const Object_Table& object_table, QObject* parent)
-    : List_Model(Object_List_Columns, Object_List_Header, parent)
+    : List_Model(Object_List_Columns, Object_List_Header, Object_Count, parent)
     , table(object_table)
 { }
 
-QString Object_List_Model::Cell_Text(int row, int column) const
-{
-    const Object_Record& record = table.Object(static_cast<std::uint32_t>(row));
-    return record.Last_Time == 0 ? QString() : Object_Cell_Text(record, column);
-}
-
 QVariant Object_List_Model::data(const QModelIndex& index, int role) const
 {
-    constexpr int Account_Column = 1;
-    if (!index.isValid() || index.column() != Account_Column || role != Qt::ToolTipRole)
+    if (!index.isValid() || index.column() != Object_Account_Column || role != Qt::ToolTipRole)
         return List_Model::data(index, role);
-    const std::string_view account
-        = Fixed_Text(table.Object(static_cast<std::uint32_t>(index.row())).Account_Number);
+    const std::uint32_t position = Slot_Of_Row(index.row());
+    if (position == No_Slot)
+        return {};
+    const std::string_view account = Fixed_Text(table.Object(position).Account_Number);
     if (account.size() <= Line_Account_Width)
         return {};
     const std::string_view sent = account.substr(0, Line_Account_Width);
@@ -29,7 +25,7 @@ QVariant Object_List_Model::data(const QModelIndex& index, int role) const
         + QString::fromLatin1(sent.data(), static_cast<qsizetype>(sent.size())));
 }
 
-int Object_List_Model::Refresh()
+List_Model::Store_Reading Object_List_Model::Read_Store()
 {
     int used = 0;
     int last_used = -1;
@@ -39,6 +35,40 @@ int Object_List_Model::Refresh()
             last_used = static_cast<int>(position);
         }
     }
-    Show_Rows(last_used + 1);
-    return used;
+    return {used, last_used + 1};
+}
+
+std::uint32_t Object_List_Model::Natural_Slot(int row) const
+{
+    return static_cast<std::uint32_t>(row);
+}
+
+int Object_List_Model::Natural_Row(std::uint32_t slot) const
+{
+    return static_cast<int>(slot);
+}
+
+bool Object_List_Model::Slot_Used(std::uint32_t slot) const
+{
+    return table.Object(slot).Last_Time != 0;
+}
+
+std::string_view Object_List_Model::Slot_Account(std::uint32_t slot) const
+{
+    return Fixed_Text(table.Object(slot).Account_Number);
+}
+
+int Object_List_Model::Compare_Slots(std::uint32_t a, std::uint32_t b, int column) const
+{
+    return Object_Compare(table.Object(a), table.Object(b), column);
+}
+
+bool Object_List_Model::Marked(std::uint32_t slot) const
+{
+    return (table.Supervision_Flags(slot) & Flag_Failed) != 0;
+}
+
+QString Object_List_Model::Cell_Text(std::uint32_t slot, int column) const
+{
+    return Object_Cell_Text(table.Object(slot), column);
 }

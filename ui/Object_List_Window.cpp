@@ -1,5 +1,6 @@
 #include "ui/Object_List_Window.h"
 
+#include "store/Fixed_Text.h"
 #include "store/Object_Table.h"
 #include "store/Supervision_Timer.h"
 #include "ui/List_Cell_Text.h"
@@ -56,6 +57,13 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
 {
     QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("&Delete all objects"));
     connect(delete_all, &QAction::triggered, this, &TForm_Latest_Events::Menu_Delete_ObjectsClick);
+    QAction* failed_first = Add_Menu_Action("Menu_Failed_First", QStringLiteral("&Failed first"));
+    failed_first->setCheckable(true);
+    connect(failed_first, &QAction::toggled, this, [this](bool on) {
+        Arrangement_Changing();
+        Model->Set_Marked_First(on);
+        Refresh_ID_List_GridExecute();
+    });
 
     Grid->setItemDelegate(
         new List_Cell_Delegate([this](int row, bool selected) { return Row_Colours(row, selected); },
@@ -65,7 +73,7 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
             Grid));
     connect(Grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex& current) {
-            if (!refreshing && current.isValid())
+            if (!Refreshing() && current.isValid())
                 StringGrid_Latest_EventsSelectCell(current.column(), current.row() + 1);
         });
     connect(Grid, &List_Grid::Current_Cell_Pressed, this, [this](const QModelIndex& index) {
@@ -100,17 +108,16 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     connect(&supervision, &Supervision_Timer::Objects_Changed, this, &TForm_Latest_Events::Objects_Changed);
 }
 
-bool TForm_Latest_Events::Has_Object(int row) const
+bool TForm_Latest_Events::Has_Object(std::uint32_t position) const
 {
-    return row >= 0 && row < static_cast<int>(Object_Count)
-        && table.Object(static_cast<std::uint32_t>(row)).Account_Number[0] != '\0';
+    return position < Object_Count && table.Object(position).Account_Number[0] != '\0';
 }
 
 std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selected) const
 {
     const QPalette& colours = Grid->palette();
-    const bool failed = row >= 0 && row < static_cast<int>(Object_Count)
-        && (table.Supervision_Flags(static_cast<std::uint32_t>(row)) & Flag_Failed) != 0;
+    const std::uint32_t position = model->Slot_Of_Row(row);
+    const bool failed = position < Object_Count && (table.Supervision_Flags(position) & Flag_Failed) != 0;
     if (failed)
         return {selected ? Failed_Selected_Fore : colours.color(QPalette::HighlightedText), Failed_Back};
     // The selection in the platform's highlight, plainly visible against the white rows.
@@ -121,7 +128,7 @@ std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selecte
 
 void TForm_Latest_Events::Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
-    if (index.column() == Object_Trash_Column && Has_Object(index.row()))
+    if (index.column() == Object_Trash_Column && Has_Object(model->Slot_Of_Row(index.row())))
         painter->drawPixmap(cell.left() + 4, cell.top(), Image_Trash);
 }
 
@@ -163,11 +170,43 @@ void TForm_Latest_Events::Refresh_ID_List_GridExecute()
 
 int TForm_Latest_Events::Refresh_Model()
 {
-    refreshing = true;
     const int count = model->Refresh();
-    refreshing = false;
     Grid->viewport()->update();
     return count;
+}
+
+bool TForm_Latest_Events::Sortable(int column) const
+{
+    return column != Object_Trash_Column;
+}
+
+void TForm_Latest_Events::Arrangement_Changing()
+{
+    // The edited value is kept, and the editor does not stay over a row that moves away.
+    if (Edit_Tmr->isHidden())
+        return;
+    Edit_TmrChange();
+    Edit_Tmr->hide();
+}
+
+void TForm_Latest_Events::Follow(std::uint32_t position)
+{
+    followed_position = position;
+    followed_account = Fixed_Text(table.Object(position).Account_Number);
+}
+
+std::uint32_t TForm_Latest_Events::Followed_Slot() const
+{
+    const auto holds_it = [this](std::uint32_t position) {
+        return Has_Object(position) && Fixed_Text(table.Object(position).Account_Number) == followed_account;
+    };
+    if (holds_it(followed_position))
+        return followed_position;
+    // A deletion above it moved the object up.
+    for (std::uint32_t position = 0; position < Object_Count; ++position)
+        if (holds_it(position))
+            return position;
+    return List_Model::No_Slot;
 }
 
 void TForm_Latest_Events::Grid_Adjusted()
@@ -179,20 +218,20 @@ void TForm_Latest_Events::Place_Editor()
 {
     if (Edit_Tmr->isHidden() || selected_column != Object_Timeout_Column)
         return;
-    Edit_Tmr->setGeometry(Grid->visualRect(model->index(selected_row - 1, selected_column)));
+    Edit_Tmr->setGeometry(
+        Grid->visualRect(model->index(model->Row_Of_Slot(selected_position), selected_column)));
 }
 
 void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row)
 {
-    selected_row = row;
+    const std::uint32_t position = model->Slot_Of_Row(row - 1);
+    selected_position = position;
     selected_column = column;
-    const int position = row - 1;
     // A row without an object has no time-out to edit and nothing to delete.
     if (column == Object_Timeout_Column && Has_Object(position)) {
         {
             const QSignalBlocker quiet(Edit_Tmr);
-            Edit_Tmr->setText(
-                QString::number(table.Object(static_cast<std::uint32_t>(position)).Ping_Timeout));
+            Edit_Tmr->setText(QString::number(table.Object(position).Ping_Timeout));
         }
         Edit_Tmr->show();
         Place_Editor();
@@ -204,27 +243,26 @@ void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row
 
 void TForm_Latest_Events::Ask_Delete_Object(const QModelIndex& index)
 {
-    const int position = index.row();
-    if (!index.isValid() || index.column() != Object_Trash_Column || !Has_Object(position))
+    const std::uint32_t position = index.isValid() ? model->Slot_Of_Row(index.row()) : List_Model::No_Slot;
+    if (index.column() != Object_Trash_Column || !Has_Object(position))
         return;
-    const QString account = Object_Cell_Text(table.Object(static_cast<std::uint32_t>(position)), 1);
+    const QString account = Object_Cell_Text(table.Object(position), Object_Account_Column);
     if (!Confirm(QStringLiteral("Delete object  ") + account + QStringLiteral(" ?"), main_caption,
             Question_Buttons::Yes_No))
         return;
-    table.Delete_Object(static_cast<std::uint32_t>(position));
+    table.Delete_Object(position);
     Refresh_ID_List_GridExecute();
 }
 
 void TForm_Latest_Events::Edit_TmrChange()
 {
     const QString text = Edit_Tmr->text();
-    if (text.isEmpty() || !Has_Object(selected_row - 1))
+    if (text.isEmpty() || !Has_Object(selected_position))
         return;
     // Ten digits may exceed 32 bits; the table clamps whatever it gets to the largest time-out.
     const qulonglong minutes = text.toULongLong();
     const auto limit = std::numeric_limits<std::uint32_t>::max();
-    table.Set_Ping_Timeout(static_cast<std::uint32_t>(selected_row - 1),
-        minutes > limit ? limit : static_cast<std::uint32_t>(minutes));
+    table.Set_Ping_Timeout(selected_position, minutes > limit ? limit : static_cast<std::uint32_t>(minutes));
 }
 
 void TForm_Latest_Events::Edit_TmrExit()

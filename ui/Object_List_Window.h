@@ -1,16 +1,20 @@
 #pragma once
 
+#include "ui/List_Model.h"
 #include "ui/List_Window.h"
 
 #include <QPixmap>
+
+#include <string>
 
 class Object_List_Model;
 class Object_Table;
 class QLineEdit;
 class Supervision_Timer;
 
-// "Object List": one row per supervised account, failed ones in red, with the in-place time-out
-// editor and deletion. The supervision runs without it; the window shows what it changed.
+// "Object List": one row per supervised account, failed ones in red (and first, when asked), with
+// the in-place time-out editor and deletion. The supervision runs without it; the window shows
+// what it changed.
 class TForm_Latest_Events : public List_Window
 {
     Q_OBJECT
@@ -27,6 +31,10 @@ protected:
 private:
     int Refresh_Model() override;
     void Grid_Adjusted() override;
+    bool Sortable(int column) const override;
+    void Arrangement_Changing() override;
+    void Follow(std::uint32_t slot) override;
+    std::uint32_t Followed_Slot() const override;
     void StringGrid_Latest_EventsSelectCell(int column, int row);
     void Ask_Delete_Object(const QModelIndex& index);
     void Edit_TmrChange();
@@ -38,7 +46,7 @@ private:
     std::pair<QColor, QColor> Row_Colours(int row, bool selected) const;
     void Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
     void Place_Editor();
-    bool Has_Object(int row) const;
+    bool Has_Object(std::uint32_t position) const;
 
     Object_Table& table;
     Supervision_Timer& supervision;
@@ -46,10 +54,12 @@ private:
     Object_List_Model* model;
     QLineEdit* Edit_Tmr;
     QPixmap Image_Trash;
-    int selected_row = -1;
+    // The cell last chosen: its object's position and its column.
+    std::uint32_t selected_position = List_Model::No_Slot;
     int selected_column = -1;
-    // Rows removed by a refresh move the current cell; that is no choice of the operator's.
-    bool refreshing = false;
+    // The chosen object, found again by its account when deletions move it up.
+    std::uint32_t followed_position = 0;
+    std::string followed_account;
 };
 
 // The 16 x 16 trash can painted into the last column of every object's row.

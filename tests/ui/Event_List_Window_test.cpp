@@ -1,4 +1,6 @@
+#include "ui/Event_Kind.h"
 #include "ui/Event_List_Window.h"
+#include "ui/Event_Names.h"
 #include "ui/List_Grid.h"
 #include "ui/List_Window_Fixture.h"
 
@@ -6,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <algorithm>
 #include <cstring>
@@ -62,6 +65,84 @@ TEST_F(Event_List_Window_Test, TheSelectionFollowsItsEventAsNewOnesArrive)
         Append("A" + std::to_string(i));
     form.Refresh_Log_GridExecute();
     EXPECT_FALSE(grid->selectionModel()->hasSelection());
+}
+
+TEST_F(Event_List_Window_Test, HeaderClicksSortAscendingDescendingThenBackAndTheSelectionFollows)
+{
+    Append("A10", "1130");
+    Append("A9", "1401");
+    Append("B1", "3130");
+    Show();
+    List_Grid* grid = Grid();
+    grid->setCurrentIndex(Model()->index(0, 3));
+    ASSERT_EQ(Cell(0, 3), QStringLiteral(" B1"));
+
+    Click_Header(grid, 3);
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"A9", "A10", "B1"}))
+        << "digits sort by value";
+    EXPECT_TRUE(grid->horizontalHeader()->isSortIndicatorShown());
+    EXPECT_EQ(Cell(grid->currentIndex().row(), 3), QStringLiteral(" B1")) << "the selection follows";
+    EXPECT_TRUE(grid->selectionModel()->isRowSelected(2, {}));
+    Click_Header(grid, 3);
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"B1", "A10", "A9"}));
+
+    // New events take their place in the sorted rows.
+    Append("A11", "NULL");
+    form.Refresh_Log_GridExecute();
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"B1", "A11", "A10", "A9"}));
+
+    Click_Header(grid, 3);
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"A11", "B1", "A9", "A10"}))
+        << "newest first again";
+    EXPECT_FALSE(grid->horizontalHeader()->isSortIndicatorShown());
+
+    // By the event's name, an event and its restore together.
+    Click_Header(grid, 5);
+    EXPECT_EQ(Column_Texts(Model(), 5),
+        (std::vector<std::string> {"Burglary", "Burglary restore", "Link test", "Opening by user"}));
+}
+
+TEST_F(Event_List_Window_Test, AccountFilterShowsOnlyMatchingRowsAndExportWritesThose)
+{
+    Append("1234");
+    Append("5678");
+    Append("12AB");
+    Show();
+    auto* filter = Find<QLineEdit>(form, "Edit_Account_Filter");
+    QTest::keyClicks(filter, QStringLiteral("12a"));
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"12AB"})) << "any case";
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 3, shown: 1"));
+
+    const QString path = QString::fromStdString(folder.File("shown.csv"));
+    ASSERT_TRUE(form.Export_Rows(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << "the header and the one shown row";
+    EXPECT_TRUE(lines[1].contains(QStringLiteral(",12AB,")));
+
+    filter->setText(QStringLiteral("99"));
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(0, 3), QString()) << "nothing matches: one empty row";
+    filter->clear();
+    EXPECT_EQ(Column_Texts(Model(), 3), (std::vector<std::string> {"12AB", "5678", "1234"}));
+    EXPECT_EQ(Status(), QStringLiteral("Events received: 3"));
+}
+
+TEST_F(Event_List_Window_Test, EventNamesReadTheQualifierAndKnowSiaCodes)
+{
+    EXPECT_EQ(Event_Name("1130"), QStringLiteral("Burglary"));
+    EXPECT_EQ(Event_Name("3401"), QStringLiteral("Closing by user"));
+    EXPECT_EQ(Event_Name("6110"), QStringLiteral("Fire, previously reported"));
+    EXPECT_EQ(Event_Name("1999"), QString()) << "no name for an unknown code";
+    EXPECT_EQ(Event_Name("OFT"), QStringLiteral("Fire trouble"));
+    EXPECT_EQ(Event_Name("NQQ"), QString());
+    EXPECT_EQ(Event_Kind_Of("NFA"), Event_Kind::Alarm);
+    EXPECT_EQ(Event_Kind_Of("NBR"), Event_Kind::Restore);
+    EXPECT_EQ(Event_Kind_Of("NYT"), Event_Kind::Trouble);
+    EXPECT_EQ(Event_Kind_Of("NRP"), Event_Kind::Link_Test);
+    EXPECT_EQ(Event_Kind_Of("NOP"), Event_Kind::Other) << "an opening is no alarm";
+    EXPECT_EQ(Event_Kind_Of("NCR"), Event_Kind::Other) << "a recent closing is no restore";
 }
 
 TEST_F(Event_List_Window_Test, RowsAreColouredByTheKindOfReport)
@@ -130,16 +211,19 @@ TEST_F(Event_List_Window_Test, CellTextsFollowTheirColumnRules)
     EXPECT_EQ(Cell(2, 1), QStringLiteral(" 01"));
     EXPECT_EQ(Cell(2, 2), QStringLiteral(" 2"));
     EXPECT_EQ(Cell(2, 4), QStringLiteral(" 1   401"));
-    EXPECT_EQ(Cell(2, 5), QStringLiteral(" 01"));
-    EXPECT_EQ(Cell(2, 6), QStringLiteral(" 003"));
-    EXPECT_EQ(Cell(2, 7), QStringLiteral(" 192.168.100.200"));
-    EXPECT_EQ(Cell(2, 8), QStringLiteral("100"));
-    EXPECT_EQ(Cell(2, 9), QStringLiteral("Unknown")) << "not yet saved";
+    EXPECT_EQ(Cell(2, 5), QStringLiteral("Opening by user")) << "the code's name, qualifier 1 an opening";
+    EXPECT_EQ(Cell(2, 6), QStringLiteral(" 01"));
+    EXPECT_EQ(Cell(2, 7), QStringLiteral(" 003"));
+    EXPECT_EQ(Cell(2, 8), QStringLiteral(" 192.168.100.200"));
+    EXPECT_EQ(Cell(2, 9), QStringLiteral("100"));
+    EXPECT_EQ(Cell(2, 10), QStringLiteral("Unknown")) << "not yet saved";
     EXPECT_EQ(Cell(1, 4), QStringLiteral(" PING"));
-    EXPECT_EQ(Cell(1, 8), QString()) << "101 is no signal quality";
-    EXPECT_EQ(Cell(1, 9), QStringLiteral("Not reportable"));
+    EXPECT_EQ(Cell(1, 5), QStringLiteral("Link test"));
+    EXPECT_EQ(Cell(1, 9), QString()) << "101 is no signal quality";
+    EXPECT_EQ(Cell(1, 10), QStringLiteral("Not reportable"));
     EXPECT_EQ(Cell(0, 4), QStringLiteral(" 3   602"));
-    EXPECT_EQ(Cell(0, 8), QStringLiteral("0"));
+    EXPECT_EQ(Cell(0, 5), QStringLiteral("Periodic test restore"));
+    EXPECT_EQ(Cell(0, 9), QStringLiteral("0"));
 
     // A full 16-character address is read as 16 characters, never into the next field.
     Event_Record full = Make_Event("1111", time);
@@ -147,8 +231,8 @@ TEST_F(Event_List_Window_Test, CellTextsFollowTheirColumnRules)
     full.Signal_Quality = 255;
     events.Append_Event(full);
     form.Refresh_Log_GridExecute();
-    EXPECT_EQ(Cell(0, 7), QStringLiteral(" 123.123.123.123X"));
-    EXPECT_EQ(Cell(0, 8), QString()) << "255 means not reported";
+    EXPECT_EQ(Cell(0, 8), QStringLiteral(" 123.123.123.123X"));
+    EXPECT_EQ(Cell(0, 9), QString()) << "255 means not reported";
 
     // An SIA-DCS event shows its function letter and code; a four-digit zone fills its field.
     Event_Record sia = Make_Event("2222", time);
@@ -158,7 +242,8 @@ TEST_F(Event_List_Window_Test, CellTextsFollowTheirColumnRules)
     events.Append_Event(sia);
     form.Refresh_Log_GridExecute();
     EXPECT_EQ(Cell(0, 4), QStringLiteral(" N   BA"));
-    EXPECT_EQ(Cell(0, 6), QStringLiteral(" 1001"));
+    EXPECT_EQ(Cell(0, 5), QStringLiteral("Burglary alarm"));
+    EXPECT_EQ(Cell(0, 7), QStringLiteral(" 1001"));
 }
 
 TEST_F(Event_List_Window_Test, StatusColumnFollowsTheSavePassAndTheAcknowledgement)
@@ -167,12 +252,12 @@ TEST_F(Event_List_Window_Test, StatusColumnFollowsTheSavePassAndTheAcknowledgeme
     Show();
     events.Save_New_Events();
     form.Refresh_Log_GridExecute();
-    EXPECT_EQ(Cell(0, 9), QStringLiteral("Pending"));
+    EXPECT_EQ(Cell(0, 10), QStringLiteral("Pending"));
     Event_File_Pass pass;
     ASSERT_FALSE(events.Mark_Event_Reported(pass, 0).Failed());
     pass.Close();
     form.Refresh_Log_GridExecute();
-    EXPECT_EQ(Cell(0, 9), QStringLiteral("Reported"));
+    EXPECT_EQ(Cell(0, 10), QStringLiteral("Reported"));
 }
 
 TEST_F(Event_List_Window_Test, ClearEventsAsksAndEmptiesOnlyOnOk)
@@ -194,7 +279,7 @@ TEST_F(Event_List_Window_Test, ClearEventsAsksAndEmptiesOnlyOnOk)
     Action("Clear1")->trigger();
     EXPECT_EQ(Rows(), 1) << "one empty body row";
     EXPECT_EQ(Cell(0, 3), QString());
-    EXPECT_EQ(Cell(0, 9), QString());
+    EXPECT_EQ(Cell(0, 10), QString());
     EXPECT_EQ(Status(), QStringLiteral("Events received: 0"));
     EXPECT_EQ(events.Next_Slot(), 0u);
 }
@@ -228,14 +313,14 @@ TEST_F(Event_List_Window_Test, ColumnWidthsFollowTheWindowWidthAndTheScrollBar)
     Append("1234");
     Show();
     ASSERT_EQ(form.frameGeometry().width(), 1000);
-    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {160, 60, 60, 160, 80, 60, 60, 120, 50, 170}));
+    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {150, 60, 60, 100, 80, 150, 60, 60, 110, 50, 100}));
 
     for (int i = 0; i < 200; ++i)
         Append("A" + std::to_string(i));
     form.Refresh_Log_GridExecute();
     ASSERT_TRUE(Grid()->Vertical_Scroll_Bar_Shown());
-    // 975 wide: 16 % is 156, 6 % is 58, 8 % is 78, 12 % is 117, 5 % is 48, 17 % is 165.
-    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {156, 58, 58, 156, 78, 58, 58, 117, 48, 165}));
+    // 975 wide: 15 % is 146, 6 % is 58, 10 % is 97, 8 % is 78, 11 % is 107, 5 % is 48.
+    EXPECT_EQ(Column_Widths(Grid()), (std::vector<int> {146, 58, 58, 97, 78, 146, 58, 58, 107, 48, 97}));
     EXPECT_EQ(Grid()->width(), 975);
 }
 

@@ -8,6 +8,7 @@
 #include "ui/Operator_Question.h"
 
 #include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QImage>
 #include <QTest>
 #include <QWidget>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <ostream>
+#include <string>
 #include <vector>
 
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -107,6 +109,24 @@ protected:
             }
         }
         return false;
+    }
+
+    // Clicks a column's header, as the operator sorts by it.
+    static void Click_Header(List_Grid* grid, int column)
+    {
+        QHeaderView* header = grid->horizontalHeader();
+        const QPoint middle(
+            header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+    }
+
+    // What the rows show in a column, top down (the padding of the event list's cells left out).
+    static std::vector<std::string> Column_Texts(const QAbstractItemModel* model, int column)
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts.push_back(Cell(model, row, column).trimmed().toStdString());
+        return texts;
     }
 
     void Add_Object(const std::string& account, std::int64_t time = 1765262000)

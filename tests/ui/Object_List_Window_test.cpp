@@ -6,8 +6,30 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 
 namespace {
+
+// Counts the paint events a widget gets for an area (the editor's caret repaints its own).
+struct Paint_Counter : QObject
+{
+    Paint_Counter(QWidget* widget, QRect painted)
+        : watched(widget)
+        , area(painted)
+    {
+        watched->installEventFilter(this);
+    }
+    ~Paint_Counter() override { watched->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().intersects(area))
+            ++Count;
+        return false;
+    }
+    QWidget* watched;
+    QRect area;
+    int Count = 0;
+};
 
 class Object_List_Window_Test : public List_Window_Test
 {
@@ -178,15 +200,53 @@ TEST_F(Object_List_Window_Test, TimeoutEditorStoresOnEnterOrLeavingAndRevertsOnE
     Editor()->selectAll();
     QTest::keyClicks(Editor(), QStringLiteral("9"));
     Fail(1);
+    QTest::qWait(50); // every paint asked for so far is done
+    Paint_Counter paints(Grid()->viewport(), Grid()->visualRect(Model()->index(1, 1)));
     object_changed.Set();
     supervision.Timer_Ping_UpdateTimer();
     ASSERT_TRUE(Editor()->isVisible());
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return paints.Count > 0; }, 2000)) << "the rows are painted again";
     EXPECT_EQ(Cell_Image(Grid(), 1, 1).pixelColor(1, 8), QColor(255, 0, 0))
         << "failures show under the editor";
     Grid()->setFocus();
     EXPECT_EQ(objects.Object(0).Ping_Timeout, 9u);
     EXPECT_EQ(Cell(0, 9), QStringLiteral("9 min"));
+}
+
+TEST_F(Object_List_Window_Test, SearchSortAndFailedFirstActOnTheObjectsTheRowsShow)
+{
+    Add_Object("1111", 1765262003);
+    Add_Object("2222", 1765262001);
+    Add_Object("3333", 1765262002);
+    Add_Object("3334", 1765262000);
+    Fail(2);
+    Show();
+    Find<QAction>(form, "Menu_Failed_First")->trigger();
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3333", "1111", "2222", "3334"}));
+    Click_Header(Grid(), 0);
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3333", "3334", "2222", "1111"}))
+        << "failed first, then the oldest message";
+    Find<QAction>(form, "Menu_Failed_First")->trigger();
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3334", "2222", "3333", "1111"}));
+
+    // The editor and the trash act on the object of their row, not on the position of the row.
+    Click(0, 9);
+    Editor()->selectAll();
+    QTest::keyClicks(Editor(), QStringLiteral("15"));
+    QTest::keyClick(Editor(), Qt::Key_Return);
+    EXPECT_EQ(objects.Object(3).Ping_Timeout, 15u) << "3334";
+    EXPECT_EQ(objects.Object(0).Ping_Timeout, 70u);
+
+    auto* search = Find<QLineEdit>(form, "Edit_Account_Filter");
+    QTest::keyClicks(search, QStringLiteral("333"));
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3334", "3333"}));
+    EXPECT_EQ(Status(), QStringLiteral("Number of objects: 4, shown: 2"));
+    Click(1, 10);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, QStringLiteral("Delete object  3333 ?"));
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3334"}));
+    search->clear();
+    EXPECT_EQ(Column_Texts(Model(), 1), (std::vector<std::string> {"3334", "2222", "1111"}));
 }
 
 TEST_F(Object_List_Window_Test, SupervisionChangesRefreshTheShownRows)
