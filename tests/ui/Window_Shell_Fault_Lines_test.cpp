@@ -2,13 +2,10 @@
 // dropping off each give one red line there, naming who it was. The whole program runs in this
 // process; the communicator and the automation software are real TCP peers on 127.0.0.1.
 
-#include "tests/support/Automation_Simulator.h"
 #include "tests/support/DC09_Test_Client.h"
 #include "tests/support/DC09_Test_Frames.h"
-#include "tests/support/Forwarding_Session.h"
-#include "tests/support/Program_Runner.h"
 #include "tests/support/Pump_Until.h"
-#include "tests/ui/In_Process_Program.h"
+#include "tests/ui/Running_Program_Fixture.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -16,22 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <thread>
 
 namespace {
 
-class Fault_Lines_Test : public ::testing::Test
+class Fault_Lines_Test : public Running_Program_Test
 {
 protected:
-    void SetUp() override { Use_Home_Folder(runner.Home()); }
-
-    void TearDown() override
-    {
-        if (program)
-            program->End();
-    }
-
     // Lines of the log view that hold `text`: all of them, and those in red.
     struct Line_Count
     {
@@ -54,21 +42,11 @@ protected:
         }
         return count;
     }
-
-    Program_Runner runner; // only its folders: the program runs in this process
-    Automation_Simulator simulator;
-    std::unique_ptr<In_Process_Program> program;
 };
 
 TEST_F(Fault_Lines_Test, ARefusedMessageAndAnAutomationDropEachLogOneRedLine)
 {
-    Settings_Record settings = Forwarding_Settings(60);
-    settings.DC9_Port_Enable = 1;
-    settings.DC9_Port = static_cast<std::uint16_t>(Pick_Free_Port());
-    settings.Mon_Port = static_cast<std::uint16_t>(Pick_Free_Port());
-    ASSERT_TRUE(runner.Write_Settings(settings));
-    program = std::make_unique<In_Process_Program>();
-    ASSERT_TRUE(program->Start());
+    ASSERT_TRUE(Start_Program());
 
     const QString open = QStringLiteral("Port %1 is open.").arg(settings.DC9_Port);
     ASSERT_TRUE(Pump_Until([&] { return Lines_With(open).All > 0; }, 8000));

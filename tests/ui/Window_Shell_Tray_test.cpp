@@ -1,11 +1,8 @@
 // The notification-area icon of the whole program: its tooltip says the state in words and
 // follows it as the automation software comes and goes and the receiver is closed.
 
-#include "tests/support/Automation_Simulator.h"
-#include "tests/support/Forwarding_Session.h"
-#include "tests/support/Program_Runner.h"
 #include "tests/support/Pump_Until.h"
-#include "tests/ui/In_Process_Program.h"
+#include "tests/ui/Running_Program_Fixture.h"
 #include "ui/Message_Box.h"
 
 #include <QApplication>
@@ -14,21 +11,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
-class Tray_Program_Test : public ::testing::Test
+class Tray_Program_Test : public Running_Program_Test
 {
 protected:
-    void SetUp() override { Use_Home_Folder(runner.Home()); }
-
-    void TearDown() override
-    {
-        if (program)
-            program->End();
-    }
-
     QString Tooltip()
     {
         QWidget* main = Top_Level_Window("Main_Form");
@@ -41,21 +28,11 @@ protected:
     {
         return Pump_Until([&] { return Tooltip().contains(text); }, 8000);
     }
-
-    Program_Runner runner; // only its folders: the program runs in this process
-    Automation_Simulator simulator;
-    std::unique_ptr<In_Process_Program> program;
 };
 
 TEST_F(Tray_Program_Test, TooltipFollowsTheStateInWords)
 {
-    Settings_Record settings = Forwarding_Settings(60);
-    settings.DC9_Port_Enable = 1;
-    settings.DC9_Port = static_cast<std::uint16_t>(Pick_Free_Port());
-    settings.Mon_Port = static_cast<std::uint16_t>(Pick_Free_Port());
-    ASSERT_TRUE(runner.Write_Settings(settings));
-    program = std::make_unique<In_Process_Program>();
-    ASSERT_TRUE(program->Start());
+    ASSERT_TRUE(Start_Program());
 
     EXPECT_TRUE(Tooltip_Says(QStringLiteral("fault: no automation software connected")))
         << Tooltip().toStdString();
