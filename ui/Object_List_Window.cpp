@@ -59,7 +59,9 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     connect(delete_all, &QAction::triggered, this, &TForm_Latest_Events::Menu_Delete_ObjectsClick);
     QAction* failed_first = Add_Menu_Action("Menu_Failed_First", QStringLiteral("&Failed first"));
     failed_first->setCheckable(true);
-    connect(failed_first, &QAction::toggled, this, [this](bool on) {
+    connect(failed_first, &QAction::toggled, this, [this, failed_first](bool on) {
+        // A menu bar shows no tick: the caption says it.
+        failed_first->setText(on ? QStringLiteral("&Failed first (on)") : QStringLiteral("&Failed first"));
         Arrangement_Changing();
         Model->Set_Marked_First(on);
         Refresh_ID_List_GridExecute();
