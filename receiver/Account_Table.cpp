@@ -1,5 +1,6 @@
 #include "receiver/Account_Table.h"
 
+#include "base/Ascii.h"
 #include "receiver/DC09_Cipher.h"
 #include "receiver/DC09_Hex.h"
 
@@ -8,15 +9,10 @@
 
 namespace {
 
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The file is written by people: hexadecimal digits in either case, blanks around fields.
 int Hex_Value(char c)
 {
-    return DC09_Hex_Value(Upper(c));
+    return DC09_Hex_Value(Ascii_Upper(c));
 }
 
 std::string_view Trimmed(std::string_view text)
@@ -36,7 +32,7 @@ bool Parse_Mode(std::string_view text, Account_Mode& mode)
         const std::string_view name = Account_Mode_Name(candidate);
         if (text.size() == name.size()
             && std::equal(text.begin(), text.end(), name.begin(),
-                [](char a, char b) { return Upper(a) == Upper(b); })) {
+                [](char a, char b) { return Ascii_Upper(a) == Ascii_Upper(b); })) {
             mode = candidate;
             return true;
         }
@@ -113,7 +109,7 @@ bool Store_Account(std::string_view text, Account_Row& row)
     if (text.size() < 3 || text.size() > Account_Row::Longest_Account
         || !std::all_of(text.begin(), text.end(), [](char c) { return Hex_Value(c) >= 0; }))
         return false;
-    std::transform(text.begin(), text.end(), row.Account, Upper);
+    std::transform(text.begin(), text.end(), row.Account, Ascii_Upper);
     return true;
 }
 
@@ -252,7 +248,7 @@ const Account_Row* Account_Table::Find(std::string_view account) const
     if (account.size() > Account_Row::Longest_Account || rows.empty())
         return fallback;
     Account_Row probe;
-    std::transform(account.begin(), account.end(), probe.Account, Upper);
+    std::transform(account.begin(), account.end(), probe.Account, Ascii_Upper);
     const auto place = std::lower_bound(rows.begin(), rows.end(), probe, Account_Less);
     if (place != rows.end() && !Account_Less(probe, *place))
         return &*place;

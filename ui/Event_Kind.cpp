@@ -42,7 +42,7 @@ Event_Kind Event_Kind_Of(std::string_view qualifier_event)
 {
     if (qualifier_event == "NULL")
         return Event_Kind::Link_Test;
-    if (!qualifier_event.empty() && qualifier_event[0] >= 'G' && qualifier_event[0] <= 'Z')
+    if (Holds_Sia_Code(qualifier_event))
         return Sia_Kind(qualifier_event.substr(1));
     if (qualifier_event.size() < 4)
         return Event_Kind::Other;

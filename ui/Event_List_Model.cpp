@@ -16,7 +16,6 @@ List_Model::Store_Reading Event_List_Model::Read_Store()
     int used = 0;
     for (std::uint32_t slot = 0; slot < Event_Slot_Count; ++slot)
         used += store.Status(slot) != 0 ? 1 : 0;
-    count = used;
     // Slots are written in ring order, so the used ones are the newest rows.
     return {used, used};
 }

@@ -25,5 +25,4 @@ private:
 
     const Event_Store& store;
     std::uint32_t next_slot = 0; // as read by the last refresh
-    int count = 0;
 };

@@ -33,7 +33,6 @@ const QColor Pending_Marker(255, 140, 0);
 TForm_Events::TForm_Events(Event_Store& event_store, Ask_Operator ask_operator, QWidget* parent)
     : List_Window(Events_Shape, new Event_List_Model(event_store), std::move(ask_operator), parent)
     , store(event_store)
-    , model(static_cast<Event_List_Model*>(Grid->model()))
 {
     QAction* export_rows = Add_Menu_Action("Menu_Events_Export", QStringLiteral("E&xport"));
     connect(export_rows, &QAction::triggered, this, &TForm_Events::Menu_Events_ExportClick);
@@ -75,7 +74,7 @@ std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) cons
     if (selected)
         return {colours.color(QPalette::HighlightedText), colours.color(QPalette::Highlight)};
     const QColor text = colours.color(QPalette::Text);
-    const std::uint32_t slot = model->Slot_Of_Row(row);
+    const std::uint32_t slot = Model->Slot_Of_Row(row);
     if (slot == List_Model::No_Slot)
         return {text, colours.color(QPalette::Base)};
     switch (Event_Kind_Of(Fixed_Text(store.Slot(slot).Qualifier_Event))) {
@@ -96,7 +95,7 @@ std::pair<QColor, QColor> TForm_Events::Row_Colours(int row, bool selected) cons
 void TForm_Events::Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
     // "Pending": not yet taken by the automation software. An orange bar at the status cell's left.
-    const std::uint32_t slot = model->Slot_Of_Row(index.row());
+    const std::uint32_t slot = Model->Slot_Of_Row(index.row());
     if (index.column() != Event_Status_Column || slot == List_Model::No_Slot)
         return;
     if (Status_Text(store.Slot(slot)) == "Pending")
@@ -123,7 +122,7 @@ bool TForm_Events::Export_Rows(const QString& path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    const int columns = model->columnCount();
+    const int columns = Model->columnCount();
     const auto write_row = [&file, columns](const std::function<QString(int)>& cell) {
         QStringList fields;
         for (int column = 0; column < columns; ++column)
@@ -132,9 +131,9 @@ bool TForm_Events::Export_Rows(const QString& path)
     };
     write_row([](int column) { return Event_List_Header(column); });
     // The rows as shown: sorted and left out as the operator chose.
-    for (int row = 0; row < model->rowCount(); ++row)
-        if (model->Row_Has_Record(row))
-            write_row([this, row](int column) { return model->index(row, column).data().toString(); });
+    for (int row = 0; row < Model->rowCount(); ++row)
+        if (Model->Row_Has_Record(row))
+            write_row([this, row](int column) { return Model->index(row, column).data().toString(); });
     return file.commit();
 }
 

@@ -7,7 +7,6 @@
 
 #include <utility>
 
-class Event_List_Model;
 class QPainter;
 class Event_Store;
 
@@ -34,7 +33,6 @@ private:
     void Paint_Pending_Marker(QPainter* painter, const QRect& cell, const QModelIndex& index) const;
 
     Event_Store& store;
-    Event_List_Model* model;
     // The chosen event: its slot, and the slot's generation, which any later event there changes.
     std::uint32_t followed_slot = 0;
     std::uint32_t followed_generation = 0;

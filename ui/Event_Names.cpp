@@ -1,5 +1,6 @@
 #include "ui/Event_Names.h"
 
+#include "ui/Event_Kind.h"
 #include "ui/Named_Code.h"
 
 namespace {
@@ -251,8 +252,7 @@ std::string_view Code_Name(std::string_view qualifier_event)
         return "Link test";
     if (qualifier_event.empty())
         return {};
-    // An SIA-DCS record holds its function letter, then the code; Contact ID its qualifier digit.
-    if (qualifier_event[0] >= 'G' && qualifier_event[0] <= 'Z')
+    if (Holds_Sia_Code(qualifier_event))
         return Sia_Event_Name(qualifier_event.substr(1));
     return Contact_Id_Event_Name(qualifier_event.substr(1));
 }
@@ -260,7 +260,7 @@ std::string_view Code_Name(std::string_view qualifier_event)
 QString Event_Name(std::string_view qualifier_event)
 {
     const std::string_view name = Code_Name(qualifier_event);
-    if (name.empty() || qualifier_event == "NULL" || (qualifier_event[0] >= 'G' && qualifier_event[0] <= 'Z'))
+    if (name.empty() || qualifier_event == "NULL" || Holds_Sia_Code(qualifier_event))
         return Latin1(name);
     const char qualifier = qualifier_event[0];
     constexpr std::string_view Open_Close = "Open/Close";

@@ -3,6 +3,7 @@
 #include "store/Atomic_Bits.h"
 #include "store/Event_Store.h"
 #include "store/Fixed_Text.h"
+#include "ui/Event_Kind.h"
 #include "ui/Event_Names.h"
 
 #include <QDateTime>
@@ -49,8 +50,8 @@ template<std::size_t N> QString Qualifier_Event(const char (&field)[N])
     const std::string_view text = Fixed_Text(field);
     if (text == "NULL")
         return QStringLiteral(" PING");
-    // An SIA event: its function letter (N, O) where Contact ID has its qualifier digit.
-    if (!text.empty() && text[0] >= 'G' && text[0] <= 'Z')
+    // An SIA event: its function letter where Contact ID has its qualifier digit.
+    if (Holds_Sia_Code(text))
         return QStringLiteral(" ") + QString::fromLatin1(text.data(), 1) + QStringLiteral("   ")
             + QString::fromLatin1(text.data() + 1, static_cast<qsizetype>(text.size() - 1));
     const int qualifier = text.empty() ? 0 : (static_cast<unsigned char>(text[0]) & 0x0F);

@@ -1,27 +1,15 @@
 #include "ui/List_Model.h"
 
+#include "base/Ascii.h"
+
 #include <algorithm>
 
 namespace {
 
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Whether `text` holds `upper` (in upper case) in any case.
 bool Contains_Ignoring_Case(std::string_view text, std::string_view upper)
 {
-    if (upper.size() > text.size())
-        return false;
-    for (std::size_t at = 0; at + upper.size() <= text.size(); ++at) {
-        std::size_t i = 0;
-        while (i < upper.size() && Upper(text[at + i]) == upper[i])
-            ++i;
-        if (i == upper.size())
-            return true;
-    }
-    return false;
+    return !std::ranges::search(text, upper, [](char a, char b) { return Ascii_Upper(a) == b; }).empty();
 }
 
 } // namespace

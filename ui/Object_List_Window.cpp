@@ -52,7 +52,6 @@ TForm_Latest_Events::TForm_Latest_Events(Object_Table& object_table, Supervision
     , table(object_table)
     , supervision(supervision_timer)
     , main_caption(std::move(caption_of_main_window))
-    , model(static_cast<Object_List_Model*>(Grid->model()))
     , Image_Trash(Trash_Icon())
 {
     QAction* delete_all = Add_Menu_Action("Menu_Delete_Objects", QStringLiteral("&Delete all objects"));
@@ -118,7 +117,7 @@ bool TForm_Latest_Events::Has_Object(std::uint32_t position) const
 std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selected) const
 {
     const QPalette& colours = Grid->palette();
-    const std::uint32_t position = model->Slot_Of_Row(row);
+    const std::uint32_t position = Model->Slot_Of_Row(row);
     const bool failed = position < Object_Count && (table.Supervision_Flags(position) & Flag_Failed) != 0;
     if (failed)
         return {selected ? Failed_Selected_Fore : colours.color(QPalette::HighlightedText), Failed_Back};
@@ -130,7 +129,7 @@ std::pair<QColor, QColor> TForm_Latest_Events::Row_Colours(int row, bool selecte
 
 void TForm_Latest_Events::Paint_Trash(QPainter* painter, const QRect& cell, const QModelIndex& index) const
 {
-    if (index.column() == Object_Trash_Column && Has_Object(model->Slot_Of_Row(index.row())))
+    if (index.column() == Object_Trash_Column && Has_Object(Model->Slot_Of_Row(index.row())))
         painter->drawPixmap(cell.left() + 4, cell.top(), Image_Trash);
 }
 
@@ -172,7 +171,7 @@ void TForm_Latest_Events::Refresh_ID_List_GridExecute()
 
 int TForm_Latest_Events::Refresh_Model()
 {
-    const int count = model->Refresh();
+    const int count = Model->Refresh();
     Grid->viewport()->update();
     return count;
 }
@@ -221,12 +220,12 @@ void TForm_Latest_Events::Place_Editor()
     if (Edit_Tmr->isHidden() || selected_column != Object_Timeout_Column)
         return;
     Edit_Tmr->setGeometry(
-        Grid->visualRect(model->index(model->Row_Of_Slot(selected_position), selected_column)));
+        Grid->visualRect(Model->index(Model->Row_Of_Slot(selected_position), selected_column)));
 }
 
 void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row)
 {
-    const std::uint32_t position = model->Slot_Of_Row(row - 1);
+    const std::uint32_t position = Model->Slot_Of_Row(row - 1);
     selected_position = position;
     selected_column = column;
     // A row without an object has no time-out to edit and nothing to delete.
@@ -245,7 +244,7 @@ void TForm_Latest_Events::StringGrid_Latest_EventsSelectCell(int column, int row
 
 void TForm_Latest_Events::Ask_Delete_Object(const QModelIndex& index)
 {
-    const std::uint32_t position = index.isValid() ? model->Slot_Of_Row(index.row()) : List_Model::No_Slot;
+    const std::uint32_t position = index.isValid() ? Model->Slot_Of_Row(index.row()) : List_Model::No_Slot;
     if (index.column() != Object_Trash_Column || !Has_Object(position))
         return;
     const QString account = Object_Cell_Text(table.Object(position), Object_Account_Column);

@@ -7,7 +7,6 @@
 
 #include <string>
 
-class Object_List_Model;
 class Object_Table;
 class QLineEdit;
 class Supervision_Timer;
@@ -51,7 +50,6 @@ private:
     Object_Table& table;
     Supervision_Timer& supervision;
     QString main_caption;
-    Object_List_Model* model;
     QLineEdit* Edit_Tmr;
     QPixmap Image_Trash;
     // The cell last chosen: its object's position and its column.
