@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
